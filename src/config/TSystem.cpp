@@ -1,5 +1,6 @@
 #include "config/TSystem.h"
 
+#include "card/TCard.h"
 #include "config/Settings.h"
 #include "platform/IniFile.h"
 #include "platform/WinPath.h"
@@ -7,12 +8,6 @@
 #include <QFileInfo>
 
 namespace {
-
-std::function<void()>& afterLoadHook()
-{
-    static std::function<void()> hook;
-    return hook;
-}
 
 quint8 asByte(int value)
 {
@@ -50,11 +45,6 @@ std::optional<QTime> TSystem::parseTime(const QString& text)
 QString TSystem::formatTime(const QTime& time)
 {
     return time.toString(QStringLiteral("H:mm:ss"));
-}
-
-void TSystem::setAfterLoad(std::function<void()> hook)
-{
-    afterLoadHook() = std::move(hook);
 }
 
 void TSystem::LoadSettings()
@@ -109,8 +99,7 @@ void TSystem::LoadSettings()
 
     LoadTexts();
     LoadCardTypes();
-    if (afterLoadHook())
-        afterLoadHook()();
+    ResetGlobalCard();
 }
 
 void TSystem::LoadTexts()

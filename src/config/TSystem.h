@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 // Loads the configuration into the process-wide settings and tables (see Settings.h).
@@ -11,14 +10,11 @@ class TSystem
 {
 public:
     // sys.ini, then the text tables, then the card-type table; then the global card object
-    // and the critical section are created anew. An invalid checkout_time or dayout_time
+    // is created anew. An invalid checkout_time or dayout_time
     // keeps its default, adds a line to cfg::loadWarnings() and loading goes on.
     static void LoadSettings();
     static void LoadTexts();
     static void LoadCardTypes();
-
-    // Called at the end of every LoadSettings (the card layer recreates the global card).
-    static void setAfterLoad(std::function<void()> hook);
 
     static std::optional<QTime> parseTime(const QString& text);
     static QString formatTime(const QTime& time);
