@@ -113,7 +113,8 @@ int TForm_Com::ReadBlock(quint8 block)
     Delay(50);
     send(Frame::readBlock(block));
     const bool complete = poll(20, 50);
-    return complete && !m_reply.isShortReply(1) ? 0 : 1;
+    // Only a reply carrying the 16 data bytes counts; a one-byte reply (01 01, 01 00) has none.
+    return complete && m_reply.length() == 17 ? 0 : 1;
 }
 
 int TForm_Com::selectSequence(bool extended)
