@@ -7,25 +7,18 @@
 
 EmulatedStream::EmulatedStream(QObject* parent)
     : ByteStream(parent), m_ownEngine(std::make_unique<EncoderEngine>()), m_engine(m_ownEngine.get())
-{
-    attach();
-}
+{}
 
 EmulatedStream::EmulatedStream(EncoderEngine& engine, QObject* parent) : ByteStream(parent), m_engine(&engine)
-{
-    attach();
-}
+{}
 
-EmulatedStream::~EmulatedStream()
-{
-    m_engine->setDeliver({});
-}
+EmulatedStream::~EmulatedStream() = default;
 
 void EmulatedStream::attach()
 {
-    m_engine->setDeliver([this](int delayMs, const QByteArray& bytes) {
-        // Replies may fall due after the stream is gone; the guard drops them then.
-        Clock::instance().callLater(delayMs, [stream = QPointer<EmulatedStream>(this), bytes] {
+    // Replies may fall due after the stream is gone; the guard drops them then.
+    m_engine->setDeliver([stream = QPointer<EmulatedStream>(this)](int delayMs, const QByteArray& bytes) {
+        Clock::instance().callLater(delayMs, [stream, bytes] {
             if (stream)
                 stream->arrive(bytes);
         });
@@ -39,6 +32,7 @@ bool EmulatedStream::open()
         return false;
     }
     if (!m_open) {
+        attach();
         m_open = true;
         m_received.clear();
         m_error.clear();

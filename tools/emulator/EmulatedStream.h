@@ -8,6 +8,9 @@
 // The encoder line without hardware: bytes written go straight into an EncoderEngine, and
 // its replies arrive through Clock::instance().callLater, each delivery emitting readyRead.
 // Under a VirtualClock a whole card exchange runs in microseconds of real time.
+//
+// Several streams may take turns on one engine (a port reopened by a new stream object):
+// the encoder answers the stream that opened last, as one wire has one far end.
 class EmulatedStream final : public ByteStream
 {
     Q_OBJECT
