@@ -9,6 +9,8 @@
 #                                        TOLVANE_TEST_PG_DIR   the cluster folder (tests that stop the server
 #                                                              start a cluster of their own instead)
 #   scripts/pg-test-cluster.sh stop    stop the server and delete the folder
+#   scripts/pg-test-cluster.sh halt    stop the server at once and keep the folder (start brings it back);
+#                                      used by the test of a server that goes away under the program
 #   scripts/pg-test-cluster.sh status  exit 0 when the server answers
 #
 # Typical use:  scripts/pg-test-cluster.sh start; eval "$(scripts/pg-test-cluster.sh env)"; ctest; ...stop
@@ -97,6 +99,12 @@ stop() {
     rm -rf "$dir"
 }
 
+halt() {
+    local bindir
+    bindir=$(find_bindir)
+    as_pg "$bindir/pg_ctl" -D "$data" -m immediate -w -t 60 stop >/dev/null
+}
+
 status() {
     local bindir
     bindir=$(find_bindir)
@@ -117,10 +125,11 @@ env_lines() {
 case "${1:-}" in
 start) start ;;
 stop) stop ;;
+halt) halt ;;
 status) status ;;
 env) env_lines ;;
 *)
-    echo "usage: $0 start|stop|env|status" >&2
+    echo "usage: $0 start|stop|halt|env|status" >&2
     exit 2
     ;;
 esac
