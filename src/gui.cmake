@@ -18,6 +18,12 @@ add_library(tolvane_gui STATIC
     frontdesk/Tform_main.h frontdesk/Tform_main.cpp
 )
 target_link_libraries(tolvane_gui PUBLIC tolvane_core Qt6::Widgets Qt6::PrintSupport)
+# Further screens list themselves in fragments next to their sources: src/<dir>/<name>.gui.cmake,
+# each a target_sources(tolvane_gui PRIVATE ...) with paths relative to src/.
+file(GLOB _gui_fragments CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/*.gui.cmake)
+foreach(_fragment ${_gui_fragments})
+    include(${_fragment})
+endforeach()
 
 add_executable(tolvane app/main.cpp)
 target_link_libraries(tolvane PRIVATE tolvane_gui)
