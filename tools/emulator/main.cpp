@@ -1,18 +1,22 @@
 // tolvane-encoder-emu: a card encoder on a pseudo-terminal, steered through a control socket.
 //
 //   tolvane-encoder-emu --link PATH --control PATH [--ident HEX4] [--latency MS]
-//                       [--card factory1k|factory4k|FILE]
+//                       [--card factory1k|factory4k|FILE] [--window [--grab PNG]]
 //   tolvane-encoder-emu --control PATH --send "place factory1k"
 
+#include "EmulatorWindow.h"
 #include "EncoderEngine.h"
 #include "PtyHost.h"
+#include "config/TSystem.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLocalSocket>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -67,12 +71,30 @@ bool applySetting(EncoderEngine& engine, const QString& command)
     return false;
 }
 
+// The window needs a display; without --window the emulator runs headless, so it must not
+// create a QApplication. The choice is made before the parser exists.
+bool windowRequested(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--window") == 0)
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[])
+{
+    if (windowRequested(argc, argv))
+        return std::make_unique<QApplication>(argc, argv);
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     const int signalDescriptor = blockTerminationSignals();
-    QCoreApplication app(argc, argv);
+    const auto app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tolvane-encoder-emu"));
 
     QCommandLineParser parser;
@@ -95,8 +117,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption send(QStringLiteral("send"),
                                   QStringLiteral("Client mode: send one control line, print the answer."),
                                   QStringLiteral("LINE"));
-    parser.addOptions({link, controlPath, ident, latency, card, send});
-    parser.process(app);
+    const QCommandLineOption window(
+        QStringLiteral("window"),
+        QStringLiteral("Show a window with the card in the field and the last frames."));
+    const QCommandLineOption grab(QStringLiteral("grab"),
+                                  QStringLiteral("With --window: write a picture of the window on quitting."),
+                                  QStringLiteral("PNG"));
+    parser.addOptions({link, controlPath, ident, latency, card, send, window, grab});
+    parser.process(*app);
 
     if (!parser.isSet(controlPath)) {
         printLine(stderr, QStringLiteral("--control PATH is required"));
@@ -125,16 +153,27 @@ int main(int argc, char* argv[])
     }
 
     QSocketNotifier signalNotifier(signalDescriptor, QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [signalDescriptor] {
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, app.get(), [signalDescriptor] {
         signalfd_siginfo info{};
         while (::read(signalDescriptor, &info, sizeof info) == sizeof info) {
         }
         QCoreApplication::quit();
     });
 
+    std::unique_ptr<EmulatorWindow> view;
+    if (parser.isSet(window)) {
+        // The card sector (sys.ini) and the kind names (SetCard.ini) of the installation in
+        // the working directory, when there is one.
+        TSystem::LoadSettings();
+        view = std::make_unique<EmulatorWindow>(engine, parser.value(link));
+        view->show();
+    }
+
     printLine(stdout,
               QStringLiteral("ready link=%1 control=%2").arg(parser.value(link), parser.value(controlPath)));
     const int status = QCoreApplication::exec();
     ::close(signalDescriptor);
+    if (view && parser.isSet(grab) && !view->grab().save(parser.value(grab)))
+        printLine(stderr, QStringLiteral("cannot write %1").arg(parser.value(grab)));
     return status;
 }
