@@ -144,9 +144,17 @@ void DataSet::fetch()
     const int columns = static_cast<int>(m_columns.size());
     m_values.clear();
     m_rowCount = 0;
+    // Date-time cells stay as the engine gave them and are converted when read (value()): turning every
+    // cell of a large list into a local QDateTime would cost more than reading the list.
     while (q.next()) {
-        for (int c = 0; c < columns; ++c)
-            m_values.append(SqlValue::fromResult(q.value(c), q.isNull(c), m_columns[c].dateTime));
+        for (int c = 0; c < columns; ++c) {
+            if (q.isNull(c))
+                m_values.append(QVariant());
+            else if (m_columns[c].dateTime)
+                m_values.append(q.value(c));
+            else
+                m_values.append(SqlValue::fromResult(q.value(c), false, false));
+        }
         ++m_rowCount;
     }
     m_pendingFetch = false;
@@ -390,7 +398,10 @@ QVariant DataSet::value(int row, int column) const
         return m_changes.value(column);
     if (m_state == State::Insert && row == m_row)
         return {};
-    return m_values.at(row * m_columns.size() + column);
+    const QVariant& stored = m_values.at(row * m_columns.size() + column);
+    if (m_columns[column].dateTime && stored.isValid())
+        return SqlValue::fromResult(stored, false, true);
+    return stored;
 }
 
 QVariant DataSet::value(int row, const QString& name) const
@@ -422,7 +433,8 @@ bool DataSet::locate(const QString& fieldName, const QVariant& wanted, LocateOpt
     const Qt::CaseSensitivity cs = options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const QString wantedText = wanted.toString();
     for (int row = 0; row < m_rowCount; ++row) {
-        const QVariant v = m_values.at(row * m_columns.size() + column);
+        const QVariant v =
+            m_columns[column].dateTime ? value(row, column) : m_values.at(row * m_columns.size() + column);
         bool match;
         if (options.partialKey)
             match = v.isValid() && v.toString().startsWith(wantedText, cs);

@@ -78,9 +78,12 @@ TDataM::TDataM()
     Q_csv.setConnection(&CsvConn);
     Q_csv_yfk.setConnection(&CsvYfkConn);
 
-    // Lists opened at every connection that may hold the whole history: read when first looked at.
+    // Lists that are reopened without anybody looking at them, read when first looked at: the whole
+    // card history and system log at every connection, and the room list after every recorded card
+    // (5000 rows to read in the middle of the desk's write, for a list only some screens walk).
     Q_issue_card_log.setFetch(DataSet::Fetch::OnFirstUse);
     Q_log.setFetch(DataSet::Fetch::OnFirstUse);
+    Q_room.setFetch(DataSet::Fetch::OnFirstUse);
 
     T_operator.setSql(QStringLiteral("select * from operator order by operator_id"));
     T_opt_group.setSql(QStringLiteral("select * from operator_group order by ID"));
