@@ -110,7 +110,7 @@ void fillHotel(DbConnection& c, const Options& o)
     const QString kind =
         QStringLiteral("case when i > %1 then 0 when i %% 10 = 0 then 4 else 0 end").arg(firstActive);
     const QString series =
-        pg ? QStringLiteral("generate_series(1, %1) as g(i)").arg(o.records) : QStringLiteral("n");
+        pg ? QStringLiteral("generate_series(1::bigint, %1) as g(i)").arg(o.records) : QStringLiteral("n");
     const QString prefix =
         pg ? QString()
            : QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) ")
