@@ -14,6 +14,7 @@ add_library(tolvane_gui STATIC
     admin/Tform_lock_app.h admin/Tform_lock_app.cpp
     admin/Tform_login.h admin/Tform_login.cpp
     frontdesk/CheckinPanel.cpp
+    frontdesk/TForm_isslock.h frontdesk/TForm_isslock.cpp
     frontdesk/RoomMapGrid.h frontdesk/RoomMapGrid.cpp
     frontdesk/Tform_main.h frontdesk/Tform_main.cpp
 )

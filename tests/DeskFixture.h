@@ -9,6 +9,7 @@
 #include "config/Settings.h"
 #include "config/TSystem.h"
 #include "datastore/DataSet.h"
+#include "datastore/SqlValue.h"
 #include "datastore/TDataM.h"
 #include "encoder/Frame.h"
 #include "encoder/TForm_Com.h"

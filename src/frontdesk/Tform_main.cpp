@@ -30,6 +30,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
@@ -41,6 +42,13 @@
 #include <QVBoxLayout>
 
 #include <stdexcept>
+
+// The icons live in the static screen library and nothing refers to them by symbol, so the
+// linker would leave them out unless they are registered by name.
+static void registerToolbarIcons()
+{
+    Q_INIT_RESOURCE(toolbar);
+}
 
 namespace {
 
@@ -73,6 +81,7 @@ struct Tform_main::Command
 Tform_main::Tform_main(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("form_main"));
+    registerToolbarIcons();
     buildLayout();
     buildCommands();
     buildPopupMenu();
@@ -83,10 +92,12 @@ Tform_main::Tform_main(QWidget* parent) : QMainWindow(parent)
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer3.setObjectName(QStringLiteral("Timer3"));
-    connect(&Timer3, &QTimer::timeout, this, &Tform_main::onTimer3);
+    connect(&Timer3, &QTimer::timeout, this, &Tform_main::Timer3Timer);
     connect(B_ok, &QPushButton::clicked, this, &Tform_main::B_okClick);
     connect(BitBtn2, &QPushButton::clicked, this, &Tform_main::BitBtn2Click);
     connect(B_cancel, &QPushButton::clicked, this, &Tform_main::B_cancelClick);
+    connect(&Timer2, &QTimer::timeout, this, &Tform_main::Timer2Timer);
+    connectStayFields();
     qApp->installEventFilter(this);
 }
 
@@ -202,6 +213,8 @@ void Tform_main::buildCheckinPanel(QWidget* panel)
     T_room_no->setMaximumWidth(90);
     L_day_num = static_cast<QLabel*>(named(new QLabel, "L_day_num"));
     T_day_num = static_cast<QLineEdit*>(named(new QLineEdit(QStringLiteral("1")), "T_day_num"));
+    // Nights are a number; letters would only end in a conversion error.
+    T_day_num->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), T_day_num));
     T_day_num->setMaximumWidth(50);
     C_loss = static_cast<QCheckBox*>(named(new QCheckBox, "C_loss"));
     Label3 = static_cast<QLabel*>(named(new QLabel, "Label3"));
@@ -612,7 +625,7 @@ void Tform_main::RefreshConsole()
     }
 }
 
-void Tform_main::onTimer3()
+void Tform_main::Timer3Timer()
 {
     Timer3.stop();
     try {

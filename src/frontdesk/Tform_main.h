@@ -1,12 +1,15 @@
 #pragma once
 
+#include "frontdesk/GuestCardIssue.h"
 #include "frontdesk/RoomMapGrid.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <map>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -24,6 +27,7 @@ class QTableView;
 class QTimeEdit;
 class QToolBar;
 class StatusPanels;
+class TForm_isslock;
 
 // The main console: the room map, the check-in panel and room list, the menus and tool bars
 // from which every other screen is opened, and the five-second refresh.
@@ -90,6 +94,9 @@ public:
     void QueueRoom(const QString& roomNo);
     void SetQueuePaneOpen(bool open);
     void SetBottomPaneOpen(bool open);
+    // The periodic refresh (every 5 s): counts, map, card list; when the database fails, the
+    // fallback to the server connection.
+    void Timer3Timer();
 
     // Runs a command by its menu-item name, as its menu entry, tool button or key would.
     void RunCommand(const QString& name);
@@ -105,6 +112,14 @@ public:
     void B_okClick();
     void BitBtn2Click();
     void B_cancelClick();
+    // Issues one card for the room in T_room_no (the panel and the batch queue).
+    void IssueGuestCard();
+    // One step of the batch queue.
+    void Timer2Timer();
+    void setCheckinButtonsEnabled(bool enabled);
+    // The probe of the last card examined by the panel.
+    const GuestCardIssue::Probe& probeState() const { return m_probe; }
+    TForm_isslock* waitingWindow() const { return m_waiting; }
 
 Q_SIGNALS:
     void refreshed();
@@ -131,7 +146,6 @@ private:
     void onCellDoubleClicked(int row, int column);
     void onMapContextMenu(int row, int column, const QPoint& globalPos);
     void setSelectedRoomStatus(const QString& status);
-    void onTimer3();
     void refreshData();
     void readHandOverFile();
     bool handleWindowKey(QKeyEvent* key);
@@ -139,6 +153,19 @@ private:
     void openDocument(const QString& name);
     void notYetBuilt();
 
+    void connectStayFields();
+    QDateTime checkoutFromFields() const;
+    void showWaitingWindow();
+    void closeWaitingWindow();
+    std::array<bool, 8> doorOptions() const;
+    void setDoorOptionsFromByte(quint8 door);
+    void showReadCardInPanel();
+    void showUnexpectedError(const std::exception& e);
+
+    GuestCardIssue::Probe m_probe;
+    std::optional<qint64> m_lastBatchSerial;
+    QString m_readImage;
+    TForm_isslock* m_waiting = nullptr;
     std::map<QString, QAction*> m_actions;
     std::map<QString, ScreenOpener> m_screens;
     std::vector<Command> m_commands;

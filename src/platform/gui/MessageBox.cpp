@@ -98,5 +98,7 @@ int MessageBox::shownCount()
 void MessageBox::resetRecord()
 {
     Record& r = record();
+    const bool autoAnswer = r.autoAnswer;
     r = Record{};
+    r.autoAnswer = autoAnswer;
 }

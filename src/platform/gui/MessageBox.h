@@ -29,6 +29,7 @@ public:
     static QString lastText();
     static QString lastCaption();
     static int shownCount();
+    // Forgets what was shown (the automatic answering stays as it is).
     static void resetRecord();
 
 private:

@@ -1,0 +1,1 @@
+tolvane_add_test(test_checkin TestCheckin.cpp LIBS tolvane_gui tolvane_emulator)
