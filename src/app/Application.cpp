@@ -9,6 +9,7 @@
 #include "app/Tform_about.h"
 #include "config/Settings.h"
 #include "datastore/TDataM.h"
+#include "frontdesk/TForm_issue_card.h"
 #include "frontdesk/Tform_main.h"
 #include "platform/gui/StatusPanels.h"
 
@@ -64,9 +65,17 @@ void Application::wire()
     connect(Form_Close.get(), &TForm_Close::done, this, &Application::quit);
 
     Tform_main& main = *form_main;
-    main.setScreen(QStringLiteral("M_shift"), [this](Tform_main&) { openModalOverConsole(Form_shift.get()); });
-    main.setScreen(QStringLiteral("M_chang_pwd"), [this](Tform_main&) { openModalOverConsole(Form_chang_pwd.get()); });
-    main.setScreen(QStringLiteral("M_lock_app"), [this](Tform_main&) { openModalOverConsole(form_lock_app.get()); });
+    auto* issueCard = new TForm_issue_card(main); // owned by the console
+    main.setScreen(QStringLiteral("M_issue_card"), [issueCard](Tform_main&) {
+        issueCard->show();
+        issueCard->raise();
+    });
+    main.setScreen(QStringLiteral("M_shift"),
+                   [this](Tform_main&) { openModalOverConsole(Form_shift.get()); });
+    main.setScreen(QStringLiteral("M_chang_pwd"),
+                   [this](Tform_main&) { openModalOverConsole(Form_chang_pwd.get()); });
+    main.setScreen(QStringLiteral("M_lock_app"),
+                   [this](Tform_main&) { openModalOverConsole(form_lock_app.get()); });
     main.setScreen(QStringLiteral("M_about_us"), [this](Tform_main&) { form_about->exec(); });
     connect(Form_shift.get(), &TForm_shift::operatorChanged, this, [this](const QString& trueName) {
         form_main->StatusBar1->setPanelText(3, cfg::texts().state(2) + trueName);

@@ -525,8 +525,15 @@ void TDataM::openCsv(DataSet& set, DbConnection& connection, const QString& fold
         windowsFolder += u'\\';
     Csv::load(connection, WinPath::toLocal(windowsFolder + name), name);
     set.setSql(QStringLiteral("Select   *   from  ") + name + where);
-    for (int i = 0; i < conditions.size(); ++i)
-        set.bindValue(QStringLiteral("p%1").arg(i), u'%' + conditions[i].second + u'%');
+    // The typed text matches literally: its own '%', '_' and backslash are escaped, only the
+    // surrounding '%' are wildcards.
+    for (int i = 0; i < conditions.size(); ++i) {
+        QString literal = conditions[i].second;
+        literal.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'%', QStringLiteral("\\%"))
+            .replace(u'_', QStringLiteral("\\_"));
+        set.bindValue(QStringLiteral("p%1").arg(i), u'%' + literal + u'%');
+    }
     set.open();
 }
 
@@ -545,7 +552,7 @@ void TDataM::OpenGuestListSearch(const QList<QPair<QString, QString>>& condition
     QString where = QStringLiteral(" where 1=1");
     for (int i = 0; i < conditions.size(); ++i)
         where += QStringLiteral(" and ") + Csv::quotedIdentifier(conditions[i].first) +
-                 QStringLiteral(" like :p") + QString::number(i);
+                 QStringLiteral(" like :p") + QString::number(i) + QStringLiteral(" escape '\\'");
     openCsv(Q_csv, CsvConn, cfg::sys().csvpath, cfg::sys().csvname, where, conditions);
 }
 

@@ -1,1 +1,2 @@
 tolvane_add_test(test_checkin TestCheckin.cpp LIBS tolvane_gui tolvane_emulator)
+tolvane_add_test(test_issue_screen TestIssueScreen.cpp LIBS tolvane_gui tolvane_emulator)
