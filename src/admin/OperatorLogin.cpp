@@ -47,7 +47,8 @@ QString jetConnectionString(const QString& file)
 
 void openDatabase()
 {
-    const QString compacted = WinPath::toLocal(QDir(WinPath::installationFolder()).filePath(QStringLiteral("lodgex.mdb")));
+    const QString compacted =
+        WinPath::toLocal(QDir(WinPath::installationFolder()).filePath(QStringLiteral("lodgex.mdb")));
     CompactAccessFile(compacted, QString());
     DataM().OpenConnection(jetConnectionString(resolveDatabaseFile(cfg::sys().database)));
 }

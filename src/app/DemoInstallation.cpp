@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-
 #include <stdexcept>
 
 namespace DemoInstallation {
@@ -41,12 +40,14 @@ void setRoom(DbConnection& db, const QString& room, const QString& status, int c
     q.execSql();
 }
 
-void addGuestCard(DbConnection& db, const QString& room, int serial, const QString& guest, const QDateTime& now)
+void addGuestCard(DbConnection& db, const QString& room, int serial, const QString& guest,
+                  const QDateTime& now)
 {
     DataSet q;
     q.setConnection(&db);
     q.setSql(QStringLiteral(
-        "insert into issue_card_log(card_hard_no,publish_datetime,publish_operator,card_status_code,checkin_datetime,"
+        "insert into "
+        "issue_card_log(card_hard_no,publish_datetime,publish_operator,card_status_code,checkin_datetime,"
         "checkout_datetime,own_name,own_id,remark,card_type,card_type_name,room_no,yn_loss,card_date_hex) "
         "values(:no,:pub,:op,:st,:in,:out,:name,'','',0,'Guest Card',:room,0,:hex)"));
     q.bindValue(QStringLiteral("no"), QString::number(serial));
@@ -88,7 +89,8 @@ void copyInstallData(const QString& folder, const QString& language, bool overwr
     }
 }
 
-void createDatabase(const QString& file, const QString& operatorName, const QString& password, bool showStates)
+void createDatabase(const QString& file, const QString& operatorName, const QString& password,
+                    bool showStates)
 {
     const Installer::SampleHotel hotel{2, 4, 12};
     Installer::createSqliteFile(file, {operatorName, password}, &hotel);
@@ -104,9 +106,10 @@ void createDatabase(const QString& file, const QString& operatorName, const QStr
         int index;
         const char* status;
         int cards;
-    } rooms[] = {{1, 2, "room_used", 1}, {1, 5, "room_used", 3}, {2, 1, "room_used", 2}, {2, 7, "room_used", 1},
-                 {3, 3, "room_used", 1}, {1, 8, "room_dirty", 0}, {2, 4, "room_dirty", 0}, {3, 9, "room_repair", 0},
-                 {4, 2, "room_reserve", 0}, {4, 6, "room_self", 0}, {4, 11, "room_closed", 0}};
+    } rooms[] = {{1, 2, "room_used", 1},  {1, 5, "room_used", 3},   {2, 1, "room_used", 2},
+                 {2, 7, "room_used", 1},  {3, 3, "room_used", 1},   {1, 8, "room_dirty", 0},
+                 {2, 4, "room_dirty", 0}, {3, 9, "room_repair", 0}, {4, 2, "room_reserve", 0},
+                 {4, 6, "room_self", 0},  {4, 11, "room_closed", 0}};
     const QStringList guests{"Ana Ruiz", "Tomas Berg", "Li Wei", "Sara Kaya", "Jon Eliassen", "Mira Novak"};
     int g = 0;
     for (const auto& r : rooms) {

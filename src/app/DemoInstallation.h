@@ -18,7 +18,8 @@ void copyInstallData(const QString& folder, const QString& language, bool overwr
 // Creates the SQLite database file with the sample hotel (two buildings) and the operator
 // (group of every right). With showStates, a few rooms are occupied (with active guest
 // cards), dirty, reserved, in own use, under repair and closed. Throws DatabaseError.
-void createDatabase(const QString& file, const QString& operatorName, const QString& password, bool showStates);
+void createDatabase(const QString& file, const QString& operatorName, const QString& password,
+                    bool showStates);
 
 // Writes a site code into sys.ini when it has none (first byte 0x4D... chosen at random,
 // never 0). Returns the first byte, which the encoder's identification must carry.

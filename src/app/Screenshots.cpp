@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
-
 #include <cstdio>
 
 namespace Screenshots {
@@ -45,9 +44,12 @@ bool renderLanguage(const QString& directory, const QString& language)
     qputenv("TOLVANE_HOME", home.path().toUtf8());
     // No serial port of this machine is touched while the screens are rendered.
     for (int n = 1; n <= 8; ++n)
-        qputenv(QStringLiteral("TOLVANE_COM%1").arg(n).toLatin1(), home.filePath(QStringLiteral("no-port")).toUtf8());
+        qputenv(QStringLiteral("TOLVANE_COM%1").arg(n).toLatin1(),
+                home.filePath(QStringLiteral("no-port")).toUtf8());
     const QString suffix = language == QLatin1String("en") ? QString() : QStringLiteral("-") + language;
-    auto file = [&](const char* name) { return QDir(directory).filePath(QLatin1String(name) + suffix + ".png"); };
+    auto file = [&](const char* name) {
+        return QDir(directory).filePath(QLatin1String(name) + suffix + ".png");
+    };
 
     bool ok = true;
     Application app;

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
-
 #include <stdexcept>
 
 namespace {
@@ -61,7 +60,6 @@ bool TDosMove::handleKey(QWidget* focused, int key, Qt::KeyboardModifiers modifi
     if ((enter && Options.testFlag(moEnter)) || (key == Qt::Key_Down && Options.testFlag(moUpDn))) {
         moveFocus(focused, true);
         return true; // the Enter that moved the focus never reaches the control
-
     }
     if (key == Qt::Key_Up && Options.testFlag(moUpDn)) {
         moveFocus(focused, false);

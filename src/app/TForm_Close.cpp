@@ -47,7 +47,8 @@ void TForm_Close::FormShow()
         SysSettings s = cfg::sys();
         s.password = sys.readString(QStringLiteral("sys"), QStringLiteral("password"), QString());
         s.userId = sys.readString(QStringLiteral("sys"), QStringLiteral("User ID"), QStringLiteral("sa"));
-        s.initialCatalog = sys.readString(QStringLiteral("sys"), QStringLiteral("Initial Catalog"), QStringLiteral("lodgex"));
+        s.initialCatalog = sys.readString(QStringLiteral("sys"), QStringLiteral("Initial Catalog"),
+                                          QStringLiteral("lodgex"));
         s.dataSource = sys.readString(QStringLiteral("sys"), QStringLiteral("Data Source"),
                                       QLatin1String(SysSettings::kDefaultMachine));
         s.workstationId = sys.readString(QStringLiteral("sys"), QStringLiteral("WorkstationID"),

@@ -134,7 +134,8 @@ void TForm_wellcome::runSequence()
     dm.SetDisplayLabels();
     caption(26);
     caption(27);
-    showColumns(DBGrid1, &dm.Q_room, {{"room_no", QString()}, {"card_num", QString()}, {"room_status_code", QString()}});
+    showColumns(DBGrid1, &dm.Q_room,
+                {{"room_no", QString()}, {"card_num", QString()}, {"room_status_code", QString()}});
     DBGrid1->setFixedHeight(21); // the rooms pass by while they are recounted
     dm.RecountRoomCards();
     DBGrid1->setFixedHeight(0);

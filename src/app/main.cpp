@@ -15,9 +15,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tolvane: hotel key cards, room map and lock records."));
     parser.addHelpOption();
-    const QCommandLineOption screenshots(QStringLiteral("screenshots"),
-                                         QStringLiteral("Render the main screens to PNG files in <dir> and exit."),
-                                         QStringLiteral("dir"));
+    const QCommandLineOption screenshots(
+        QStringLiteral("screenshots"),
+        QStringLiteral("Render the main screens to PNG files in <dir> and exit."), QStringLiteral("dir"));
     parser.addOption(screenshots);
     parser.process(app);
     if (parser.isSet(screenshots))

@@ -367,7 +367,8 @@ void Tform_main::B_cancelClick()
             throw Eic(81);
         Timer1.stop();
         Timer3.stop();
-        static const std::map<int, int> readErrors{{1, 49}, {2, 50}, {3, 57}, {4, 63}, {5, 57}, {6, 61}, {7, 54}};
+        static const std::map<int, int> readErrors{{1, 49}, {2, 50}, {3, 57}, {4, 63},
+                                                   {5, 57}, {6, 61}, {7, 54}};
         const int r = card.ReadCardOwnPort();
         if (readErrors.count(r))
             throw Eic(readErrors.at(r));
@@ -403,8 +404,9 @@ void Tform_main::B_cancelClick()
         StatusBar1->setPanelText(4, T().except(e.code()));
         if (e.code() == 40) {
             StatusBar1->setPanelText(4, m_probe.kindName);
-            MessageBox::warning(this, QStringLiteral("Card Type:") + m_probe.kindName + QStringLiteral("Can not be cancled；") +
-                                          u'\r' + QStringLiteral("Please cancle this card in cancle all card menu"));
+            MessageBox::warning(this, QStringLiteral("Card Type:") + m_probe.kindName +
+                                          QStringLiteral("Can not be cancled；") + u'\r' +
+                                          QStringLiteral("Please cancle this card in cancle all card menu"));
         } else {
             MessageBox::warning(this, T().except(e.code()));
         }

@@ -89,7 +89,8 @@ QDateTime startTime(const QString& room, const QDateTime& checkin, bool lostCard
     DataSet& q = DataM().Q_select;
     if (checkin <= now.addSecs(3600LL * tqsjHours)) {
         q.setSql(QStringLiteral("select * from issue_card_log where room_no = ") + SqlValue::quoted(room) +
-                 QStringLiteral(" and card_type = 0 and checkin_datetime <=:tmp_date order by checkin_datetime DESC"));
+                 QStringLiteral(
+                     " and card_type = 0 and checkin_datetime <=:tmp_date order by checkin_datetime DESC"));
         q.bindValue(QStringLiteral("tmp_date"), now);
         q.open();
         if (!q.isEmpty()) {
@@ -99,9 +100,10 @@ QDateTime startTime(const QString& room, const QDateTime& checkin, bool lostCard
         }
         return early;
     }
-    q.setSql(QStringLiteral("select * from issue_card_log where room_no = ") + SqlValue::quoted(room) +
-             QStringLiteral(" and card_type = 0 and checkin_datetime >:tmp_date and card_status_code = :tmp_avail "
-                            "order by checkin_datetime DESC"));
+    q.setSql(
+        QStringLiteral("select * from issue_card_log where room_no = ") + SqlValue::quoted(room) +
+        QStringLiteral(" and card_type = 0 and checkin_datetime >:tmp_date and card_status_code = :tmp_avail "
+                       "order by checkin_datetime DESC"));
     q.bindValue(QStringLiteral("tmp_date"), now);
     q.bindValue(QStringLiteral("tmp_avail"), cfg::codes().GC_AVAILABLE);
     q.open();
@@ -154,15 +156,17 @@ void issue(const Request& request, const Probe& previous)
     }
     dm.CancelCardRecord(previous.image, previous.serial);
     dm.InsertIssueLog(QString::number(previous.serial), card.operatorName, card.contentHex,
-                      request.lostCard ? QStringLiteral("1") : QStringLiteral("0"), request.room, card.kindName,
-                      QStringLiteral("0"), request.remark, request.holderId, request.holderName, card.start, card.end);
+                      request.lostCard ? QStringLiteral("1") : QStringLiteral("0"), request.room,
+                      card.kindName, QStringLiteral("0"), request.remark, request.holderId,
+                      request.holderName, card.start, card.end);
 }
 
 int activeGuestCards(const QString& room)
 {
     DataSet& q = DataM().Q_select;
-    q.setSql(QStringLiteral("select * from issue_card_log where room_no = :room_no and  card_status_code = :tmp_avail "
-                            "and  card_type = 0 "));
+    q.setSql(QStringLiteral(
+        "select * from issue_card_log where room_no = :room_no and  card_status_code = :tmp_avail "
+        "and  card_type = 0 "));
     q.bindValue(QStringLiteral("room_no"), room);
     q.bindValue(QStringLiteral("tmp_avail"), cfg::codes().GC_AVAILABLE);
     q.open();

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QString>
-
 #include <array>
 
 // The steps of issuing a guest card (check-in), shared by the console's check-in panel, its
@@ -19,7 +18,7 @@ struct Probe
 {
     int result = -1;
     int state = 0;
-    QString image;   // the card's image before this issue (64 hex digits)
+    QString image; // the card's image before this issue (64 hex digits)
     qint64 serial = 0;
     QString kindName;
 };

@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 RoomMapGrid::RoomMapGrid(QWidget* parent) : QWidget(parent)
 {
@@ -101,7 +101,8 @@ bool RoomMapGrid::selectRoom(const QString& roomNo)
 void RoomMapGrid::drawCell(QPainter& painter, const QPoint& topLeft, int row, int column) const
 {
     auto picture = [this](int n) -> const QPixmap* {
-        return n >= 0 && n < static_cast<int>(m_pictures.size()) ? &m_pictures[static_cast<size_t>(n)] : nullptr;
+        return n >= 0 && n < static_cast<int>(m_pictures.size()) ? &m_pictures[static_cast<size_t>(n)]
+                                                                 : nullptr;
     };
     if (const QPixmap* background = picture(8))
         painter.drawPixmap(topLeft, *background);

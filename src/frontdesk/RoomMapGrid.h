@@ -5,7 +5,6 @@
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
-
 #include <vector>
 
 // One room as the map shows it (a row of the room-map result set).

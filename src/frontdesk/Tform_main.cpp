@@ -3,6 +3,7 @@
 #include "config/Eic.h"
 #include "config/Settings.h"
 #include "config/TSystem.h"
+#include "datastore/ConnectionString.h"
 #include "datastore/DatabaseError.h"
 #include "datastore/TDataM.h"
 #include "frontdesk/CardWork.h"
@@ -33,6 +34,7 @@
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
@@ -40,7 +42,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-
 #include <stdexcept>
 
 // The icons live in the static screen library and nothing refers to them by symbol, so the
@@ -63,13 +64,44 @@ QIcon commandIcon(const QString& name)
     return QFileInfo::exists(file) ? QIcon(file) : QIcon();
 }
 
+// An embedded database file removed under the running program keeps answering from the deleted
+// file, and whatever is written afterwards is lost with it: a missing file counts as a failed
+// database, so the periodic refresh falls back to the server.
+void checkDatabaseFilePresent()
+{
+    const DbConnection& conn = DataM().Conn;
+    if (conn.engine() != Engine::SQLite)
+        return;
+    const QString file =
+        ConnectionString::parse(conn.connectionString()).value(QStringLiteral("Data Source"));
+    if (!file.isEmpty() && !QFileInfo::exists(file))
+        throw DatabaseError(QStringLiteral("The database file %1 is gone.").arg(file));
+}
+
+// Columns wide enough for a sample of their content (date-times, status codes), so the
+// texts stay on one line.
+void fitColumns(QTableView* grid, const DataSet& data, const std::map<QString, QString>& samples)
+{
+    const QFontMetrics text(grid->font());
+    const QFontMetrics title(grid->horizontalHeader()->font());
+    constexpr int kPadding = 16;
+    for (const auto& [field, sample] : samples) {
+        const int column = data.fieldIndex(field);
+        if (column < 0)
+            continue;
+        const QString label = data.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        grid->setColumnWidth(
+            column, std::max(text.horizontalAdvance(sample), title.horizontalAdvance(label)) + kPadding);
+    }
+}
+
 } // namespace
 
 // One command of the console: a menu item (maybe hidden), its tool button, key and right.
 struct Tform_main::Command
 {
     QString name;
-    QString tool;      // tool button, empty when none
+    QString tool; // tool button, empty when none
     QKeySequence key;
     QString right;     // empty: no right checked
     int menuText = -1; // "menu" entry of the caption and the tool hint
@@ -122,9 +154,9 @@ void Tform_main::buildLayout()
     TBar_server = addToolBar(QStringLiteral("server"));
     TBar_super = addToolBar(QStringLiteral("super"));
     for (QToolBar* bar : {TBar_client, TBar_server, TBar_super}) {
-        bar->setObjectName(bar == TBar_client ? QStringLiteral("TBar_client")
-                                              : bar == TBar_server ? QStringLiteral("TBar_server")
-                                                                   : QStringLiteral("TBar_super"));
+        bar->setObjectName(bar == TBar_client   ? QStringLiteral("TBar_client")
+                           : bar == TBar_server ? QStringLiteral("TBar_server")
+                                                : QStringLiteral("TBar_super"));
         bar->setIconSize(QSize(32, 32));
         bar->setMovable(false);
         bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -173,6 +205,7 @@ void Tform_main::buildLayout()
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->verticalHeader()->hide();
+    DBGrid1->setWordWrap(false);
     cxSplitter3->setStretchFactor(1, 1);
     cxSplitter2->setStretchFactor(1, 1);
     cxSplitter2->setSizes({0, 1});
@@ -186,6 +219,7 @@ void Tform_main::buildLayout()
     DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid2->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid2->verticalHeader()->hide();
+    DBGrid2->setWordWrap(false);
     tab2->addWidget(DBGrid2);
     PageControl1->addTab(TabSheet1, QStringLiteral("1"));
     PageControl1->addTab(TabSheet2, QStringLiteral("2"));
@@ -214,7 +248,8 @@ void Tform_main::buildCheckinPanel(QWidget* panel)
     L_day_num = static_cast<QLabel*>(named(new QLabel, "L_day_num"));
     T_day_num = static_cast<QLineEdit*>(named(new QLineEdit(QStringLiteral("1")), "T_day_num"));
     // Nights are a number; letters would only end in a conversion error.
-    T_day_num->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), T_day_num));
+    T_day_num->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), T_day_num));
     T_day_num->setMaximumWidth(50);
     C_loss = static_cast<QCheckBox*>(named(new QCheckBox, "C_loss"));
     Label3 = static_cast<QLabel*>(named(new QLabel, "Label3"));
@@ -236,7 +271,7 @@ void Tform_main::buildCheckinPanel(QWidget* panel)
     Label2 = static_cast<QLabel*>(named(new QLabel, "Label2"));
     Label2->setStyleSheet(QStringLiteral("color: #1f3a93; font-weight: bold"));
     CheckListBox1 = static_cast<QListWidget*>(named(new QListWidget, "CheckListBox1"));
-    CheckListBox1->setMaximumWidth(150);
+    CheckListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int i = 0; i < 8; ++i) {
         auto* item = new QListWidgetItem(CheckListBox1);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -314,14 +349,18 @@ void Tform_main::loadPictures()
 
 void Tform_main::buildCommands()
 {
-    auto screen = [this](const QString& name) { return [this, name] {
-        const auto it = m_screens.find(name);
-        if (it != m_screens.end())
-            it->second(*this);
-        else
-            notYetBuilt();
-    }; };
-    auto document = [this](const char* file) { return [this, file] { openDocument(QString::fromUtf8(file)); }; };
+    auto screen = [this](const QString& name) {
+        return [this, name] {
+            const auto it = m_screens.find(name);
+            if (it != m_screens.end())
+                it->second(*this);
+            else
+                notYetBuilt(name);
+        };
+    };
+    auto document = [this](const char* file) {
+        return [this, file] { openDocument(QString::fromUtf8(file)); };
+    };
     auto nothing = [] {};
     using K = QKeySequence;
     // name, tool button, key, right, "menu" entry, hidden, clears the room field, action
@@ -329,9 +368,11 @@ void Tform_main::buildCommands()
         {"M_issue_card", "TB_issue_card", K(Qt::Key_F2), "010101", 2, false, true, screen("M_issue_card")},
         {"M_read_card", "TB_read_card", K(Qt::Key_F3), "010201", 3, false, true, screen("M_read_card")},
         {"M_chang_room", "TB_chang_room", K(Qt::Key_F4), "010401", 4, false, true, screen("M_chang_room")},
-        {"M_chang_checkout", "TB_chang_checkout", K(Qt::Key_F5), "010501", 5, false, true, screen("M_chang_checkout")},
+        {"M_chang_checkout", "TB_chang_checkout", K(Qt::Key_F5), "010501", 5, false, true,
+         screen("M_chang_checkout")},
         {"M_cancel_card", "TB_cancel_card", K(Qt::Key_F6), "010601", 6, false, true, screen("M_cancel_card")},
-        {"M_cancel_nocard", "TB_cancel_nocard", K(Qt::Key_F7), "010701", 7, false, true, screen("M_cancel_nocard")},
+        {"M_cancel_nocard", "TB_cancel_nocard", K(Qt::Key_F7), "010701", 7, false, true,
+         screen("M_cancel_nocard")},
         {"GetData1", "", K(Qt::Key_F8), "", 77, true, false, screen("GetData1")},
         {"N17", "", K(Qt::SHIFT | Qt::Key_F1), "", -1, true, false, screen("N17")},
         {"M_work_record", "TB_work_record", K(Qt::Key_F9), "", 32, true, false, nothing},
@@ -341,15 +382,21 @@ void Tform_main::buildCommands()
         {"N4", "", K(Qt::CTRL | Qt::Key_F1), "", -1, true, false, screen("N4")},
         {"N12", "", K(Qt::CTRL | Qt::Key_F2), "050301", 73, false, false, screen("N12")},
         {"N13", "", K(Qt::CTRL | Qt::Key_F3), "050301", 72, false, false, screen("N13")},
-        {"M_issue_cards", "TB_issue_cards", K(Qt::CTRL | Qt::Key_F4), "030101", 42, false, true, screen("M_issue_cards")},
-        {"M_read_cards", "TB_read_cards", K(Qt::CTRL | Qt::Key_F5), "030201", 44, false, true, screen("M_read_cards")},
+        {"M_issue_cards", "TB_issue_cards", K(Qt::CTRL | Qt::Key_F4), "030101", 42, false, true,
+         screen("M_issue_cards")},
+        {"M_read_cards", "TB_read_cards", K(Qt::CTRL | Qt::Key_F5), "030201", 44, false, true,
+         screen("M_read_cards")},
         {"N5", "", K(Qt::CTRL | Qt::Key_F6), "", 76, false, false, screen("N5")},
-        {"M_update_timecard", "TB_update_timecard", K(Qt::CTRL | Qt::Key_F7), "030301", 46, false, true, screen("M_update_timecard")},
-        {"M_cancel_cards", "TB_cancel_cards", K(Qt::CTRL | Qt::Key_F8), "030401", 43, false, true, screen("M_cancel_cards")},
+        {"M_update_timecard", "TB_update_timecard", K(Qt::CTRL | Qt::Key_F7), "030301", 46, false, true,
+         screen("M_update_timecard")},
+        {"M_cancel_cards", "TB_cancel_cards", K(Qt::CTRL | Qt::Key_F8), "030401", 43, false, true,
+         screen("M_cancel_cards")},
         {"N3", "", K(Qt::CTRL | Qt::Key_F9), "050101", 70, false, false, screen("N3")},
         {"N10", "", K(Qt::CTRL | Qt::Key_F10), "", -1, true, false, screen("N10")},
-        {"M_sys_log", "TB_sys_log", K(Qt::CTRL | Qt::Key_F11), "040101", 55, false, true, screen("M_sys_log")},
-        {"M_card_log", "TB_card_log", K(Qt::CTRL | Qt::Key_F12), "040201", 54, false, true, screen("M_card_log")},
+        {"M_sys_log", "TB_sys_log", K(Qt::CTRL | Qt::Key_F11), "040101", 55, false, true,
+         screen("M_sys_log")},
+        {"M_card_log", "TB_card_log", K(Qt::CTRL | Qt::Key_F12), "040201", 54, false, true,
+         screen("M_card_log")},
         {"N18", "", K(Qt::SHIFT | Qt::Key_F2), "040201", 80, true, false, screen("N18")},
         {"N19", "", K(Qt::SHIFT | Qt::Key_F3), "", 77, false, false, screen("N19")},
         {"N20", "", K(Qt::SHIFT | Qt::Key_F4), "", 77, true, false, screen("N20")},
@@ -357,10 +404,13 @@ void Tform_main::buildCommands()
         {"N14", "", K(Qt::SHIFT | Qt::Key_F6), "", -1, true, false, document("门锁设置方法.doc")},
         {"N15", "", K(Qt::SHIFT | Qt::Key_F7), "", -1, true, false, document("常见问题分析与处理.doc")},
         {"N16", "", K(Qt::Key_F1), "", -1, true, false, document("软件使用手册.doc")},
-        {"M_room_setting", "TB_room_setting", K(Qt::CTRL | Qt::Key_A), "050101", 63, false, true, screen("M_room_setting")},
+        {"M_room_setting", "TB_room_setting", K(Qt::CTRL | Qt::Key_A), "050101", 63, false, true,
+         screen("M_room_setting")},
         {"M_clear_area", "", K(Qt::CTRL | Qt::Key_B), "050201", 64, false, true, screen("M_clear_area")},
-        {"M_sys_parameter", "TB_setting_sys", K(Qt::CTRL | Qt::Key_D), "050301", 62, false, true, screen("M_sys_parameter")},
-        {"M_manage_operator", "TB_setting_operator", K(Qt::CTRL | Qt::Key_E), "060101", 68, false, true, screen("M_manage_operator")},
+        {"M_sys_parameter", "TB_setting_sys", K(Qt::CTRL | Qt::Key_D), "050301", 62, false, true,
+         screen("M_sys_parameter")},
+        {"M_manage_operator", "TB_setting_operator", K(Qt::CTRL | Qt::Key_E), "060101", 68, false, true,
+         screen("M_manage_operator")},
         {"N8", "", K(Qt::CTRL | Qt::Key_G), "070101", 81, false, false, screen("N8")},
         {"M_about_us", "", K(Qt::CTRL | Qt::Key_Z), "", 37, false, true, screen("M_about_us")},
         {"M_exit", "", K(Qt::CTRL | Qt::Key_Q), "", 38, false, false, [this] { close(); }},
@@ -402,12 +452,14 @@ void Tform_main::buildCommands()
                 m->addAction(m_actions.at(QLatin1String(n)));
         }
     };
-    add(menu("M_register"), {"M_issue_card", "M_read_card", "M_chang_room", "M_chang_checkout", "M_cancel_card",
-                             "M_cancel_nocard", "-", "M_exit"});
+    add(menu("M_register"), {"M_issue_card", "M_read_card", "M_chang_room", "M_chang_checkout",
+                             "M_cancel_card", "M_cancel_nocard", "-", "M_exit"});
     add(menu("M_Tools"), {"M_shift", "M_chang_pwd", "M_lock_app"});
-    add(menu("M_card_manage"), {"M_issue_cards", "M_read_cards", "M_cancel_cards", "M_update_timecard", "-", "N5"});
+    add(menu("M_card_manage"),
+        {"M_issue_cards", "M_read_cards", "M_cancel_cards", "M_update_timecard", "-", "N5"});
     add(menu("M_query"), {"M_sys_log", "M_card_log", "-", "N19", "PDA3"});
-    add(menu("M_system_setting"), {"M_sys_parameter", "M_room_setting", "M_clear_area", "-", "N3", "N12", "N13"});
+    add(menu("M_system_setting"),
+        {"M_sys_parameter", "M_room_setting", "M_clear_area", "-", "N3", "N12", "N13"});
     add(menu("M_super_manager"), {"M_manage_operator", "N8"});
     add(menu("M_about"), {"M_about_us"});
 
@@ -426,8 +478,9 @@ void Tform_main::buildCommands()
             m_actions[QLatin1String(n)] = a;
         }
     };
-    tools(TBar_client, {"TB_issue_card", "TB_read_card", "TB_chang_room", "TB_chang_checkout", "TB_cancel_card",
-                        "TB_cancel_nocard", "-", "TB_shift", "TB_chang_pwd", "TB_lock_app"});
+    tools(TBar_client,
+          {"TB_issue_card", "TB_read_card", "TB_chang_room", "TB_chang_checkout", "TB_cancel_card",
+           "TB_cancel_nocard", "-", "TB_shift", "TB_chang_pwd", "TB_lock_app"});
     tools(TBar_server, {"TB_issue_cards", "TB_read_cards", "TB_update_timecard", "TB_cancel_cards", "-",
                         "TB_sys_log", "TB_card_log", "-", "TB_room_setting", "TB_setting_sys"});
     tools(TBar_super, {"TB_setting_operator"});
@@ -441,7 +494,8 @@ void Tform_main::setScreen(const QString& command, ScreenOpener opener)
 
 void Tform_main::RunCommand(const QString& name)
 {
-    const auto it = std::find_if(m_commands.begin(), m_commands.end(), [&](const Command& c) { return c.name == name; });
+    const auto it =
+        std::find_if(m_commands.begin(), m_commands.end(), [&](const Command& c) { return c.name == name; });
     if (it != m_commands.end())
         runGated(*it);
 }
@@ -461,9 +515,12 @@ void Tform_main::runGated(const Command& command)
     }
 }
 
-void Tform_main::notYetBuilt()
+void Tform_main::notYetBuilt(const QString& command)
 {
-    MessageBox::information(this, QStringLiteral("This screen is not part of this build yet."));
+    const QAction* a = action(command);
+    const QString title = a ? a->text() : QString();
+    const QString text = QStringLiteral("This screen is not part of this build yet.");
+    MessageBox::information(this, title.isEmpty() ? text : QStringLiteral("%1: %2").arg(title, text));
 }
 
 void Tform_main::openDocument(const QString& name)
@@ -476,7 +533,8 @@ void Tform_main::buildPopupMenu()
 {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    for (const char* name : {"PM_free", "PM_uesed", "PM_reserve", "PM_self", "PM_repair", "PM_close", "PM_clear"}) {
+    for (const char* name :
+         {"PM_free", "PM_uesed", "PM_reserve", "PM_self", "PM_repair", "PM_close", "PM_clear"}) {
         QAction* a = PopupMenu1->addAction(QString());
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, [this, a] { setSelectedRoomStatus(a->text()); });
@@ -487,9 +545,9 @@ void Tform_main::buildPopupMenu()
 void Tform_main::SetCaptions()
 {
     setWindowTitle(T().version(1));
-    const std::map<QString, int> menuTexts{
-        {"M_register", 1}, {"M_Tools", 31}, {"M_about", 36}, {"M_card_manage", 41}, {"M_query", 51},
-        {"M_system_setting", 61}, {"M_super_manager", 66}};
+    const std::map<QString, int> menuTexts{{"M_register", 1},      {"M_Tools", 31}, {"M_about", 36},
+                                           {"M_card_manage", 41},  {"M_query", 51}, {"M_system_setting", 61},
+                                           {"M_super_manager", 66}};
     for (const auto& [name, entry] : menuTexts)
         m_actions.at(name)->setText(T().menu(entry));
     for (const Command& c : m_commands) {
@@ -502,8 +560,8 @@ void Tform_main::SetCaptions()
     // The room states are the configured codes themselves; no accelerator is added to them.
     const StatusCodes& codes = cfg::codes();
     const std::pair<const char*, QString> states[] = {
-        {"PM_free", codes.room_empty},     {"PM_uesed", codes.room_used}, {"PM_reserve", codes.room_reserve},
-        {"PM_self", codes.room_self},      {"PM_repair", codes.room_repair}, {"PM_close", codes.room_closed},
+        {"PM_free", codes.room_empty}, {"PM_uesed", codes.room_used},    {"PM_reserve", codes.room_reserve},
+        {"PM_self", codes.room_self},  {"PM_repair", codes.room_repair}, {"PM_close", codes.room_closed},
         {"PM_clear", codes.room_dirty}};
     for (const auto& [name, code] : states) {
         QAction* a = m_actions.at(QLatin1String(name));
@@ -517,6 +575,9 @@ void Tform_main::SetCaptions()
     Label1->setText(T().label(18));
     for (int i = 0; i < 8; ++i)
         CheckListBox1->item(i)->setText(T().label(115 + i));
+    // As wide as the longest door option with its tick box, plus room for the scroll bar.
+    CheckListBox1->setFixedWidth(CheckListBox1->sizeHintForColumn(0) + 2 * CheckListBox1->frameWidth() +
+                                 CheckListBox1->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
     B_ok->setText(T().button(1));
     BitBtn2->setText(T().button(7));
     B_cancel->setText(T().button(22));
@@ -532,17 +593,35 @@ void Tform_main::showEvent(QShowEvent* event)
     SetCaptions();
     TDataM& dm = DataM();
     showColumns(DBGrid1, &dm.Q_issue_card,
-                {{"card_status_code", T().label(33)}, {"card_hard_no", T().label(26)}, {"room_no", T().label(4)},
-                 {"publish_datetime", T().label(24)}, {"publish_operator", T().label(23)},
-                 {"checkin_datetime", T().label(5)}, {"checkout_datetime", T().label(6)},
-                 {"own_name", T().label(66)}, {"cancel_datetime", T().label(31)}, {"cancel_operator", T().label(32)},
-                 {"remark", T().label(9)}, {"yn_loss", T().label(8)}});
+                {{"card_status_code", T().label(33)},
+                 {"card_hard_no", T().label(26)},
+                 {"room_no", T().label(4)},
+                 {"publish_datetime", T().label(24)},
+                 {"publish_operator", T().label(23)},
+                 {"checkin_datetime", T().label(5)},
+                 {"checkout_datetime", T().label(6)},
+                 {"own_name", T().label(66)},
+                 {"cancel_datetime", T().label(31)},
+                 {"cancel_operator", T().label(32)},
+                 {"remark", T().label(9)},
+                 {"yn_loss", T().label(8)}});
     showColumns(DBGrid2, &dm.Q_setroom,
-                {{"room_no", T().label(4)}, {"building_id", T().label(18)}, {"floor", T().label(19)},
-                 {"descript", T().label(20)}, {"room_status_code", T().label(21)}, {"card_num", T().label(22)},
+                {{"room_no", T().label(4)},
+                 {"building_id", T().label(18)},
+                 {"floor", T().label(19)},
+                 {"descript", T().label(20)},
+                 {"room_status_code", T().label(21)},
+                 {"card_num", T().label(22)},
                  {"remark", T().label(9)}});
     fillBuildings();
     RefreshConsole();
+    const QString dateTime = QStringLiteral("0000-00-00 00:00:00");
+    fitColumns(DBGrid1, dm.Q_issue_card,
+               {{"card_status_code", cfg::codes().GC_AVAILABLE},
+                {"publish_datetime", dateTime},
+                {"checkin_datetime", dateTime},
+                {"checkout_datetime", dateTime},
+                {"cancel_datetime", dateTime}});
     Timer1.start();
     Timer3.start();
     T_out_date->setEnabled(true);
@@ -609,6 +688,7 @@ void Tform_main::ShowRoomCounts()
 
 void Tform_main::refreshData()
 {
+    checkDatabaseFilePresent();
     ShowRoomCounts();
     BuildRoomMap();
     DrawGrid1->update();

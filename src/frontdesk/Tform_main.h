@@ -5,7 +5,6 @@
 
 #include <QMainWindow>
 #include <QTimer>
-
 #include <array>
 #include <functional>
 #include <map>
@@ -151,7 +150,7 @@ private:
     bool handleWindowKey(QKeyEvent* key);
     bool handleRoomFieldKey(QKeyEvent* key);
     void openDocument(const QString& name);
-    void notYetBuilt();
+    void notYetBuilt(const QString& command);
 
     void connectStayFields();
     QDateTime checkoutFromFields() const;

@@ -4,19 +4,19 @@
 #include "frontdesk/Tform_main.h"
 #include "platform/gui/StatusPanels.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QApplication>
 #include <QTest>
 #include <QTimeEdit>
 
 namespace {
 const QString kRoomA = QStringLiteral("10105");
 const QString kRoomB = QStringLiteral("10106");
-}
+} // namespace
 
 // The console's check-in panel against the emulated encoder.
 struct CheckinDesk : DeskFixture
@@ -65,8 +65,10 @@ struct CheckinDesk : DeskFixture
 
     int activeCards(const QString& room)
     {
-        return count(QStringLiteral("issue_card_log where room_no='%1' and card_status_code='GC_AVAILABLE' and card_type=0")
-                         .arg(room));
+        return count(
+            QStringLiteral(
+                "issue_card_log where room_no='%1' and card_status_code='GC_AVAILABLE' and card_type=0")
+                .arg(room));
     }
 };
 
@@ -95,10 +97,12 @@ void TestCheckin::startTimeRules()
     DeskFixture desk;
     const QDateTime now = desk.clock.now();
     // A previous guest 30 minutes ago: the new card starts at that check-in, not two hours early.
-    desk.exec(QStringLiteral("insert into issue_card_log(card_hard_no,card_status_code,card_type,room_no,checkin_datetime,"
-                             "checkout_datetime,publish_datetime,yn_loss,card_date_hex) values('1','GC_ISCANCEL',0,'%1',"
-                             "'%2','%3','%2',0,'AA')")
-                  .arg(kRoomA, SqlValue::canonical(now.addSecs(-1800)), SqlValue::canonical(now.addDays(1))));
+    desk.exec(
+        QStringLiteral(
+            "insert into issue_card_log(card_hard_no,card_status_code,card_type,room_no,checkin_datetime,"
+            "checkout_datetime,publish_datetime,yn_loss,card_date_hex) values('1','GC_ISCANCEL',0,'%1',"
+            "'%2','%3','%2',0,'AA')")
+            .arg(kRoomA, SqlValue::canonical(now.addSecs(-1800)), SqlValue::canonical(now.addDays(1))));
     QCOMPARE(GuestCardIssue::startTime(kRoomA, now, false, 2, now), now.addSecs(-1800));
     QCOMPARE(GuestCardIssue::startTime(kRoomB, now, false, 2, now), now.addSecs(-7200));
     // Three hours ahead, no reservation: starts in one hour.
@@ -128,10 +132,14 @@ void TestCheckin::checkinOfABlankCard()
     QCOMPARE(desk.activeCards(kRoomA), 1);
     QCOMPARE(desk.roomCards(kRoomA), 1);
     QCOMPARE(desk.roomStatus(kRoomA), QStringLiteral("room_used"));
-    QCOMPARE(desk.scalar(QStringLiteral("select card_date_hex from issue_card_log where room_no='%1'").arg(kRoomA)).toString(),
-             desk.cardImageHex());
-    QCOMPARE(desk.scalar(QStringLiteral("select card_hard_no from issue_card_log where room_no='%1'").arg(kRoomA)).toString(),
-             QString::number(0x0A0B0C0D));
+    QCOMPARE(
+        desk.scalar(QStringLiteral("select card_date_hex from issue_card_log where room_no='%1'").arg(kRoomA))
+            .toString(),
+        desk.cardImageHex());
+    QCOMPARE(
+        desk.scalar(QStringLiteral("select card_hard_no from issue_card_log where room_no='%1'").arg(kRoomA))
+            .toString(),
+        QString::number(0x0A0B0C0D));
     QCOMPARE(desk.count(QStringLiteral("log where type=1")), 1);
     QCOMPARE(desk.console.StatusBar1->panelText(4), cfg::texts().state(3));
     // The card itself: room address of 10105 (building 1, floor 1, index 5), valid until tomorrow noon.
@@ -186,7 +194,10 @@ void TestCheckin::lostCardReplacement()
     desk.console.B_okClick();
     QCOMPARE(desk.count(QStringLiteral("issue_card_log where card_status_code='GC_LOSSCANCEL'")), 2);
     QCOMPARE(desk.activeCards(kRoomA), 1);
-    QCOMPARE(desk.scalar(QStringLiteral("select yn_loss from issue_card_log where card_status_code='GC_AVAILABLE'")).toInt(), 1);
+    QCOMPARE(desk.scalar(QStringLiteral(
+                             "select yn_loss from issue_card_log where card_status_code='GC_AVAILABLE'"))
+                 .toInt(),
+             1);
     QCOMPARE(desk.roomCards(kRoomA), 1);
     QVERIFY(!desk.console.C_loss->isChecked());
 }
@@ -303,7 +314,8 @@ void TestCheckin::databaseFailingAfterTheWrite()
     QCOMPARE(MessageBox::shownCount(), 0);
     QCOMPARE(desk.console.StatusBar1->panelText(4), cfg::texts().state(3));
     QCOMPARE(desk.cardImageHex().left(2), QStringLiteral("00")); // a guest card was written
-    DataM().OpenConnection(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + desk.path("lodgex.db") + u';');
+    DataM().OpenConnection(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                           desk.path("lodgex.db") + u';');
     DataM().RecountRoomCards();
     QCOMPARE(desk.roomCards(kRoomA), desk.activeCards(kRoomA));
 }
@@ -342,7 +354,8 @@ void TestCheckin::consoleCancelOfAStaffCard()
     MessageBox::resetRecord();
     desk.pressKey(Qt::Key_Delete);
     QVERIFY(MessageBox::lastText().startsWith(QStringLiteral("Card Type:")));
-    QVERIFY(MessageBox::lastText().contains(QStringLiteral("Please cancle this card in cancle all card menu")));
+    QVERIFY(
+        MessageBox::lastText().contains(QStringLiteral("Please cancle this card in cancle all card menu")));
     QCOMPARE(desk.console.StatusBar1->panelText(4), cfg::cardTypes()[4].card_name);
     QCOMPARE(desk.cardImageHex(), image);
 }

@@ -43,7 +43,8 @@ MessageBox::Button MessageBox::show(QMessageBox::Icon icon, QWidget* parent, con
     }
     if (r.autoAnswer)
         return firstButton(buttons);
-    QMessageBox box(icon, caption.isEmpty() ? QApplication::applicationName() : caption, text, buttons, parent);
+    QMessageBox box(icon, caption.isEmpty() ? QApplication::applicationName() : caption, text, buttons,
+                    parent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     return static_cast<Button>(box.exec());
 }
@@ -54,7 +55,8 @@ MessageBox::Button MessageBox::information(QWidget* parent, const QString& text,
     return show(QMessageBox::Information, parent, text, caption, buttons);
 }
 
-MessageBox::Button MessageBox::warning(QWidget* parent, const QString& text, const QString& caption, Buttons buttons)
+MessageBox::Button MessageBox::warning(QWidget* parent, const QString& text, const QString& caption,
+                                       Buttons buttons)
 {
     return show(QMessageBox::Warning, parent, text, caption, buttons);
 }
@@ -65,7 +67,8 @@ MessageBox::Button MessageBox::question(QWidget* parent, const QString& text, co
     return show(QMessageBox::Question, parent, text, caption, buttons);
 }
 
-MessageBox::Button MessageBox::error(QWidget* parent, const QString& text, const QString& caption, Buttons buttons)
+MessageBox::Button MessageBox::error(QWidget* parent, const QString& text, const QString& caption,
+                                     Buttons buttons)
 {
     return show(QMessageBox::Critical, parent, text, caption, buttons);
 }

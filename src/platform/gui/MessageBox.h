@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 #include <QString>
-
 #include <optional>
 
 // Every message box of the program goes through here, so that GUI tests can answer a box

@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QStatusBar>
-
 #include <vector>
 
 // A status bar made of fixed-width text panels (panel 0 first); the last panel stretches.
