@@ -13,6 +13,7 @@
 #include "datastore/TDataM.h"
 #include "encoder/Frame.h"
 #include "encoder/TForm_Com.h"
+#include "frontdesk/RoomLookup.h"
 #include "platform/Clock.h"
 #include "platform/gui/MessageBox.h"
 
@@ -51,7 +52,7 @@ struct DeskFixture
         DataM().CurrentOperatorName = QStringLiteral("admin");
         DataM().Q_operator.setSql(QStringLiteral("select * from OPERATOR where name = 'admin'"));
         DataM().Q_operator.open();
-        TCard::setRoomLookup(roomLookup());
+        installRoomLookup();
 
         TForm_Com& com = TForm_Com::instance();
         com.setStreamFactory([this](int) {
@@ -78,24 +79,6 @@ struct DeskFixture
     }
 
     QString path(const QString& name) const { return QDir(home.path()).filePath(name); }
-
-    // The lookup the program installs at start-up: "select * from room where room_no=...".
-    static TCard::RoomLookup roomLookup()
-    {
-        return [](const QString& roomNo) -> std::optional<RoomAddress> {
-            DataSet q;
-            q.setConnection(&DataM().Conn);
-            q.setSql(QStringLiteral("select * from room where room_no=:r"));
-            q.bindValue(QStringLiteral("r"), roomNo);
-            q.open();
-            if (q.isEmpty())
-                return std::nullopt;
-            return RoomAddress{quint8(q.field(QStringLiteral("building_id")).toInt()),
-                               quint8(q.field(QStringLiteral("floor")).toInt()),
-                               quint8(q.field(QStringLiteral("room_no_id")).toInt()),
-                               q.field(QStringLiteral("card_num")).toInt()};
-        };
-    }
 
     // --- cards on the encoder ---
     void placeFactoryCard(quint32 uid)

@@ -12,6 +12,8 @@
 #include "platform/gui/StatusPanels.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
@@ -92,6 +94,8 @@ void Tform_login::FormShow()
     B_ok->setText(t.button(1));
     B_close->setText(t.button(3));
     T_name->setFocus();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     m_databaseFailed = false;
     try {
         OperatorLogin::openDatabase();

@@ -9,6 +9,7 @@
 #include "app/Tform_about.h"
 #include "config/Settings.h"
 #include "datastore/TDataM.h"
+#include "frontdesk/RoomLookup.h"
 #include "frontdesk/TForm_issue_card.h"
 #include "frontdesk/Tform_main.h"
 #include "platform/gui/StatusPanels.h"
@@ -23,6 +24,7 @@ Application::Application()
 {
     g_instance = this;
     QApplication::setApplicationName(QLatin1String(kTitle));
+    installRoomLookup();
     // Created in the program's fixed order; the login loads the configuration.
     form_login = std::make_unique<Tform_login>();
     form_main = std::make_unique<Tform_main>();

@@ -319,6 +319,7 @@ QWidget* EmulatorWindow::makeButtons()
     };
     add(QStringLiteral("Place factory 1K"), [this] { placeFactory(QStringLiteral("factory1k")); });
     add(QStringLiteral("Place factory 4K"), [this] { placeFactory(QStringLiteral("factory4k")); });
+    add(QStringLiteral("Place blank card"), [this] { placeFactory(QStringLiteral("blank")); });
     add(QStringLiteral("Place saved card…"), [this] { placeSavedCard(); });
     add(QStringLiteral("Remove card"), [this] { removeCard(); });
     add(QStringLiteral("Save card…"), [this] { saveCard(); });

@@ -1,5 +1,8 @@
 #include "EncoderEngine.h"
 
+#include "card/CardKeys.h"
+#include "card/DesString.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -416,6 +419,15 @@ QString EncoderEngine::controlPlace(const QStringList& args)
         placeCard(MifareClassic::factory(kind, uid));
         return controlStatus();
     }
+    if (what == u"blank")
+        return placeBlankCard(uid, 1);
+    if (what.startsWith(QLatin1String("blank sector="))) {
+        bool valid = false;
+        const int sector = what.mid(13).toInt(&valid);
+        if (!valid || sector < 1 || sector > 15)
+            return error(QStringLiteral("blank sector= takes a sector from 1 to 15"));
+        return placeBlankCard(uid, sector);
+    }
     QFile file(what);
     if (!file.open(QIODevice::ReadOnly))
         return error(QStringLiteral("cannot read %1").arg(what));
@@ -431,6 +443,26 @@ QString EncoderEngine::controlPlace(const QStringList& args)
         card->setRawBlock(0, block0);
     }
     placeCard(std::move(*card));
+    return controlStatus();
+}
+
+QString EncoderEngine::placeBlankCard(std::optional<MifareClassic::Uid> uid, int sector)
+{
+    // A 1K card as the card-initialisation screen leaves it for the installation whose
+    // identification this encoder carries: the signature (DES of UID + identification byte)
+    // in block 0 of the card sector, an all-FF image, the transport Key A and the card Key B.
+    if (m_identification[0] == 0)
+        return error(QStringLiteral("a blank card needs the encoder's identification (ident HEX4, first byte not 00)"));
+    MifareClassic card = MifareClassic::factory(MifareClassic::Kind::Classic1K, uid);
+    const MifareClassic::Uid u = card.uid();
+    const QByteArray plain = QByteArray(reinterpret_cast<const char*>(u.data()), 4) + char(m_identification[0]);
+    const QByteArray signature = EncryptString(plain, CardKeys::signatureKey());
+    const int first = MifareClassic::firstBlockOfSector(sector);
+    card.setRawBlock(first, signature.left(8) + QByteArray(8, '\0'));
+    card.setRawBlock(first + 1, QByteArray(16, char(0xFF)));
+    card.setRawBlock(first + 3, CardKeys::factoryKey() + CardKeys::accessBytes() + char(CardKeys::kGeneralPurposeByte) +
+                                    CardKeys::cardKeyB());
+    placeCard(std::move(card));
     return controlStatus();
 }
 

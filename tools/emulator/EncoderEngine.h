@@ -145,6 +145,7 @@ private:
     void countFrameTowardsPull();
 
     QString controlPlace(const QStringList& args);
+    QString placeBlankCard(std::optional<MifareClassic::Uid> uid, int sector);
     QString controlSave(const QStringList& args);
     QString controlFault(const QStringList& args);
     QString controlReport(const QStringList& args);
