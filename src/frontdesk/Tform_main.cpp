@@ -829,8 +829,23 @@ void Tform_main::ResetCheckinPanel()
 
 // --- keys, hand-over file, closing -----------------------------------------------------------
 
+bool Tform_main::isCommandKey(const QKeyEvent* key) const
+{
+    const QKeySequence pressed(key->keyCombination());
+    return std::any_of(m_commands.begin(), m_commands.end(),
+                       [&](const Command& c) { return !c.key.isEmpty() && c.key == pressed; });
+}
+
 bool Tform_main::eventFilter(QObject* watched, QEvent* event)
 {
+    // The console's command keys come before the editing keys of the focused field (Ctrl+A
+    // opens the room setup, not "select all"; Ctrl+Z the about box, not "undo"): a field
+    // that is not allowed to claim the key leaves it to the window's shortcuts.
+    if (event->type() == QEvent::ShortcutOverride && isActiveWindow() && isEnabled()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && isCommandKey(static_cast<QKeyEvent*>(event)))
+            return true;
+    }
     if (event->type() == QEvent::KeyPress && isActiveWindow() && isEnabled()) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this && QApplication::focusWidget() == widget) {

@@ -147,6 +147,7 @@ private:
     void setSelectedRoomStatus(const QString& status);
     void refreshData();
     void readHandOverFile();
+    bool isCommandKey(const QKeyEvent* key) const;
     bool handleWindowKey(QKeyEvent* key);
     bool handleRoomFieldKey(QKeyEvent* key);
     void openDocument(const QString& name);
