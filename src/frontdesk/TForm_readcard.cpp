@@ -69,7 +69,6 @@ void TForm_readcard::buildLayout()
     L_id = named<QLabel>(this, "L_id");
     L_memo = named<QLabel>(this, "L_memo");
     T_room_no = named<QLineEdit>(this, "T_room_no");
-    T_room_no->setMaxLength(6);
     T_in_date = named<QDateEdit>(this, "T_in_date");
     T_in_time = named<QTimeEdit>(this, "T_in_time");
     T_out_date = named<QDateEdit>(this, "T_out_date");

@@ -40,6 +40,7 @@ private Q_SLOTS:
     void roomChangeRefused();
     void roomChangeHoldsTheCriticalSection();
     void failedWriteLeavesTheDatabase();
+    void auxiliarySectorFailureIsNoSuccess();
     void stayChange();
     void stayChangeActsOnTheCardLyingThere();
     void cancelOnTheScreen();
@@ -327,6 +328,30 @@ void TestCardReading::failedWriteLeavesTheDatabase()
     QCOMPARE(d.logRows(2), 0);
     d.putBack(pocket);
     QCOMPARE(d.cardImageHex(), card.imageHex);
+}
+
+void TestCardReading::auxiliarySectorFailureIsNoSuccess()
+{
+    ReadingDesk d;
+    const auto card = d.issueGuestCard(0x0A0B0C0D, kRoomA, kCheckin, kCheckout);
+    d.console->RunCommand(QStringLiteral("M_chang_room"));
+    TForm_readcard& s = *d.readcard;
+    s.Timer1Timer();
+    // The auxiliary sector of this card was never prepared: its part of the write fails (11) and
+    // the card image is not written at all.
+    cfg::sys().ishdxk = 1;
+    cfg::sys().hdsq = 2;
+    s.T_room_no->setText(kRoomB);
+    s.B_chang_roomClick();
+    cfg::sys().ishdxk = 0;
+
+    QCOMPARE(MessageBox::lastText(), T().except(65));
+    QCOMPARE(d.cardImageHex(), card.imageHex);
+    QCOMPARE(d.recordField(card, "room_no"), kRoomA);
+    QCOMPARE(d.recordField(card, "card_date_hex"), card.imageHex);
+    QCOMPARE(d.roomCards(kRoomA), 1);
+    QCOMPARE(d.roomCards(kRoomB), 0);
+    QCOMPARE(d.logRows(2), 0);
 }
 
 void TestCardReading::stayChange()
