@@ -125,6 +125,8 @@ Tform_main::Tform_main(QWidget* parent) : QMainWindow(parent)
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer3.setObjectName(QStringLiteral("Timer3"));
     connect(&Timer3, &QTimer::timeout, this, &Tform_main::Timer3Timer);
+    // The card list reopens at every refresh, and the grid's column widths go with it.
+    connect(&DataM().Q_issue_card, &DataSet::afterOpen, DBGrid1, [this] { fitCardListColumns(); });
     connect(B_ok, &QPushButton::clicked, this, &Tform_main::B_okClick);
     connect(BitBtn2, &QPushButton::clicked, this, &Tform_main::BitBtn2Click);
     connect(B_cancel, &QPushButton::clicked, this, &Tform_main::B_cancelClick);
@@ -615,17 +617,22 @@ void Tform_main::showEvent(QShowEvent* event)
                  {"remark", T().label(9)}});
     fillBuildings();
     RefreshConsole();
+    fitCardListColumns();
+    Timer1.start();
+    Timer3.start();
+    T_out_date->setEnabled(true);
+    ResetCheckinDates();
+}
+
+void Tform_main::fitCardListColumns()
+{
     const QString dateTime = QStringLiteral("0000-00-00 00:00:00");
-    fitColumns(DBGrid1, dm.Q_issue_card,
+    fitColumns(DBGrid1, DataM().Q_issue_card,
                {{"card_status_code", cfg::codes().GC_AVAILABLE},
                 {"publish_datetime", dateTime},
                 {"checkin_datetime", dateTime},
                 {"checkout_datetime", dateTime},
                 {"cancel_datetime", dateTime}});
-    Timer1.start();
-    Timer3.start();
-    T_out_date->setEnabled(true);
-    ResetCheckinDates();
 }
 
 void Tform_main::fillBuildings()

@@ -139,6 +139,7 @@ private:
     void buildPopupMenu();
     void loadPictures();
     void fillBuildings();
+    void fitCardListColumns();
     void runGated(const Command& command);
     void onCellClicked(int row, int column);
     void onCellCtrlClicked(int row, int column);
