@@ -9,6 +9,7 @@
 #include "app/Tform_about.h"
 #include "config/Settings.h"
 #include "datastore/TDataM.h"
+#include "frontdesk/CardReadingScreens.h"
 #include "frontdesk/RoomLookup.h"
 #include "frontdesk/TForm_issue_card.h"
 #include "frontdesk/Tform_main.h"
@@ -72,6 +73,7 @@ void Application::wire()
         issueCard->show();
         issueCard->raise();
     });
+    installCardReadingScreens(main);
     main.setScreen(QStringLiteral("M_shift"),
                    [this](Tform_main&) { openModalOverConsole(Form_shift.get()); });
     main.setScreen(QStringLiteral("M_chang_pwd"),
