@@ -4,8 +4,11 @@
 #include "admin/TForm_chang_pwd.h"
 #include "admin/TForm_shift.h"
 #include "admin/Tform_lock_app.h"
+#include "app/TDosMove.h"
 
 #include <QLabel>
+#include <QSignalSpy>
+#include <QTableWidget>
 #include <QTimer>
 
 namespace {
@@ -45,6 +48,8 @@ private Q_SLOTS:
     void lockLetsOnlyTheRightPasswordThrough();
     void passwordChange_data();
     void passwordChange();
+    void enterMovesBetweenFields();
+    void enterInAGridMovesToTheNextCell();
 };
 
 void TestLogin::refusedLogin_data()
@@ -263,6 +268,53 @@ void TestLogin::passwordChange()
     }
     // Either way, closing the screen ends the program: the operator logs in again.
     QVERIFY(desk.programEnded());
+}
+
+void TestLogin::enterMovesBetweenFields()
+{
+    AppDesk desk;
+    Tform_login& login = desk.login();
+    login.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&login));
+    login.T_name->setFocus();
+    QTest::keyClicks(login.T_name, QStringLiteral("admin"));
+    QTest::keyClick(login.T_name, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), login.T_pwd);
+    QCOMPARE(login.T_name->text(), QStringLiteral("admin"));
+    QTest::keyClick(login.T_pwd, Qt::Key_Up);
+    QCOMPARE(QApplication::focusWidget(), login.T_name);
+    QTest::keyClick(login.T_name, Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), login.T_pwd);
+    // With a shift key held the keys are the field's own.
+    QTest::keyClick(login.T_pwd, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), login.T_pwd);
+
+    // One per form.
+    QString refusal;
+    try {
+        TDosMove second(&login);
+    } catch (const std::logic_error& e) {
+        refusal = QString::fromUtf8(e.what());
+    }
+    QCOMPARE(refusal, QStringLiteral("TDosMove can have only one instance per form"));
+}
+
+void TestLogin::enterInAGridMovesToTheNextCell()
+{
+    QWidget form;
+    auto* grid = new QTableWidget(2, 3, &form);
+    new QLineEdit(&form); // the next control in tab order: the grid keeps the focus all the same
+    TDosMove move(&form);
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    grid->setFocus();
+    grid->setCurrentCell(0, 0);
+    QSignalSpy enterInGrid(grid, &QAbstractItemView::activated);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QCOMPARE(grid->currentColumn(), 1);
+    QCOMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(enterInGrid.count(), 0); // no Enter reached the grid
 }
 
 QTEST_MAIN(TestLogin)
