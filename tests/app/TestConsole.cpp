@@ -6,14 +6,20 @@
 #include "datastore/ConnectionString.h"
 #include "datastore/DatabaseError.h"
 #include "frontdesk/CardWork.h"
+#include "platform/IniFile.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFile>
 #include <QImage>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTimeEdit>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -74,6 +80,10 @@ private Q_SLOTS:
     void roomStatusFromThePopupMenu_data();
     void roomStatusFromThePopupMenu();
     void oneCardOperationAtATime();
+    void roomFieldKeys();
+    void spaceOpensTheCheckinPanel();
+    void mapClicks();
+    void handOverFileFillsThePanel();
     void refreshKeepsThePictureWhenNoDatabaseAnswers_data();
     void refreshKeepsThePictureWhenNoDatabaseAnswers();
     void refreshFallsBackToTheServer();
@@ -326,6 +336,106 @@ void TestConsole::oneCardOperationAtATime()
     QCOMPARE(desk.cardImageHex(), image);
     QCOMPARE(desk.count(QStringLiteral("log where type=3")), 0);
     QVERIFY(!CardWork::busy());
+}
+
+// --- keys, mouse and the hand-over file ------------------------------------------------------
+
+void TestConsole::roomFieldKeys()
+{
+    ConsoleDesk desk;
+    QVERIFY(desk.active);
+    Tform_main& console = desk.console;
+    QLineEdit& room = *console.T_room_no;
+    room.setFocus();
+    room.clear();
+    QTest::keyClicks(&room, QStringLiteral("1020"));
+    // The keypad's add key queues the first room on the map that the typed text begins.
+    desk.press(Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(console.ListBox1->count(), 1);
+    QCOMPARE(console.ListBox1->item(0)->text(), QStringLiteral("10201"));
+    QVERIFY(room.text().isEmpty());
+    QVERIFY(console.cxSplitter2->sizes().at(0) > 0); // the queue pane opened
+    // A prefix no room has queues nothing and keeps the text.
+    QTest::keyClicks(&room, QStringLiteral("9"));
+    desk.press(Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(console.ListBox1->count(), 1);
+    QCOMPARE(room.text(), QStringLiteral("9"));
+    // Space selects the field's text instead of typing a blank; Down goes to the nights.
+    desk.press(Qt::Key_Space);
+    QCOMPARE(room.selectedText(), QStringLiteral("9"));
+    desk.press(Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), console.T_day_num);
+    QCOMPARE(console.T_day_num->selectedText(), console.T_day_num->text());
+}
+
+void TestConsole::spaceOpensTheCheckinPanel()
+{
+    ConsoleDesk desk;
+    QVERIFY(desk.active);
+    Tform_main& console = desk.console;
+    console.PageControl1->setCurrentWidget(console.TabSheet2);
+    console.SetBottomPaneOpen(false);
+    console.DrawGrid1->setFocus();
+    desk.press(Qt::Key_Space);
+    QCOMPARE(console.PageControl1->currentWidget(), console.TabSheet1);
+    QVERIFY(console.cxSplitter1->sizes().at(1) > 0);
+    QCOMPARE(QApplication::focusWidget(), console.T_room_no);
+}
+
+void TestConsole::mapClicks()
+{
+    ConsoleDesk desk;
+    Tform_main& console = desk.console;
+    RoomMapGrid& map = *console.DrawGrid1;
+    ScreenSpy issue;
+    issue.attach(console, QStringLiteral("M_issue_card"));
+    auto centreOf = [&](const QString& roomNo) {
+        const auto cell = map.layout().cellOf(
+            static_cast<int>(std::find_if(map.rooms().begin(), map.rooms().end(),
+                                          [&](const MapRoom& r) { return r.roomNo == roomNo; }) -
+                             map.rooms().begin()) +
+            1);
+        return map.cellRect(cell->first, cell->second).center();
+    };
+    // A click selects the room and shows its active cards.
+    QTest::mouseClick(&map, Qt::LeftButton, Qt::NoModifier, centreOf(QStringLiteral("10105")));
+    QCOMPARE(console.T_room_no->text(), QStringLiteral("10105"));
+    QCOMPARE(DataM().Q_issue_card.recordCount(), 3);
+    // Ctrl + click selects and queues it.
+    QTest::mouseClick(&map, Qt::LeftButton, Qt::ControlModifier, centreOf(QStringLiteral("10106")));
+    QCOMPARE(console.ListBox1->count(), 1);
+    QCOMPARE(console.ListBox1->item(0)->text(), QStringLiteral("10106"));
+    // A double click opens the issue screen with the room kept in the field.
+    QTest::mouseClick(&map, Qt::LeftButton, Qt::NoModifier, centreOf(QStringLiteral("10203")));
+    QTest::mouseDClick(&map, Qt::LeftButton, Qt::NoModifier, centreOf(QStringLiteral("10203")));
+    QCOMPARE(issue.opened, 1);
+    QCOMPARE(console.T_room_no->text(), QStringLiteral("10203"));
+    // A click on an empty cell changes nothing.
+    const QRect last = map.cellRect(0, map.layout().columnCount() - 1);
+    QTest::mouseClick(&map, Qt::LeftButton, Qt::NoModifier, last.center());
+    QCOMPARE(console.T_room_no->text(), QStringLiteral("10203"));
+    QCOMPARE(MessageBox::shownCount(), 0);
+}
+
+void TestConsole::handOverFileFillsThePanel()
+{
+    ConsoleDesk desk;
+    Tform_main& console = desk.console;
+    const QDateTime end(QDate(2024, 5, 9), QTime(11, 30));
+    {
+        IniFile lock(cfg::lockIniPath());
+        lock.writeString(QStringLiteral("brimtal"), QStringLiteral("room_no"), QStringLiteral("10407"));
+        lock.writeDateTime(QStringLiteral("brimtal"), QStringLiteral("end_time"), end);
+    }
+    console.repaint();
+    QCOMPARE(console.T_room_no->text(), QStringLiteral("10407"));
+    QCOMPARE(console.T_out_date->date(), end.date());
+    QCOMPARE(console.T_out_time->time(), end.time());
+    // Gone again: the fields keep what the operator types.
+    QVERIFY(QFile::remove(cfg::lockIniPath()));
+    console.T_room_no->setText(QStringLiteral("10101"));
+    console.repaint();
+    QCOMPARE(console.T_room_no->text(), QStringLiteral("10101"));
 }
 
 // --- periodic refresh ------------------------------------------------------------------------

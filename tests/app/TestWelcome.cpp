@@ -2,6 +2,7 @@
 // or not at all), preparing it, recounting the rooms and opening the console.
 
 #include "AppDesk.h"
+#include "app/TForm_Close.h"
 
 #include <QLabel>
 
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void encoderFoundBySearch();
     void noEncoder_data();
     void noEncoder();
+    void closingTheConsoleEndsTheProgram();
 };
 
 void TestWelcome::encoderOnTheConfiguredPort()
@@ -186,6 +188,25 @@ void TestWelcome::noEncoder()
         QVERIFY(desk.programEnded());
         QVERIFY(!desk.console().isVisible());
     }
+}
+
+void TestWelcome::closingTheConsoleEndsTheProgram()
+{
+    AppDesk desk([](AppDesk& d) {
+        // No server to run the recount on: the closing screen gives up quietly.
+        IniFile(d.path(QStringLiteral("sys.ini")))
+            .writeString(QStringLiteral("sys"), QStringLiteral("Data Source"), QStringLiteral("127.0.0.1,1"));
+    });
+    QVERIFY(desk.logInAsAdmin());
+    Tform_main& console = desk.console();
+    console.close();
+    QVERIFY(!console.Timer1.isActive());
+    QVERIFY(!console.Timer3.isActive());
+    QWidget& closing = *desk.app->Form_Close;
+    QVERIFY(closing.isVisible());
+    QVERIFY(!desk.programEnded());
+    QVERIFY(QTest::qWaitFor([&] { return desk.programEnded(); }, 10000));
+    QCOMPARE(MessageBox::shownCount(), 0);
 }
 
 QTEST_MAIN(TestWelcome)
