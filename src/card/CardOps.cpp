@@ -273,7 +273,9 @@ int TCard::WriteCardVerified(int trailerMode)
     }
 }
 
-int TCard::EraseCard()
+// The erased image: byte 1 FF (blank), bytes 4..16 and 21..32 FF, bytes 2, 3 and 17..20 left 0;
+// the auxiliary image all FF.
+void TCard::prepareErasedImage()
 {
     Clear();
     D(1) = 0xFF;
@@ -282,18 +284,17 @@ int TCard::EraseCard()
     for (int i = 21; i <= 32; ++i)
         D(i) = 0xFF;
     aux.fill(0xFF);
+}
+
+int TCard::EraseCard()
+{
+    prepareErasedImage();
     return WriteCard(1);
 }
 
 int TCard::EraseCardVerified()
 {
-    Clear();
-    D(1) = 0xFF;
-    for (int i = 4; i <= 16; ++i)
-        D(i) = 0xFF;
-    for (int i = 21; i <= 32; ++i)
-        D(i) = 0xFF;
-    aux.fill(0xFF);
+    prepareErasedImage();
     return WriteCardVerified(1);
 }
 

@@ -146,6 +146,7 @@ public:
 private:
     RoomAddress lookUpRoom();
     void prepareImage();
+    void prepareErasedImage();
     int writeBlock(quint8 block, const QByteArray& data16);
     bool readBlock(quint8 block, quint8* into);
     int runAuxiliaryPart();

@@ -230,9 +230,9 @@ void TestDataStoreFaults::serverStoppedDuringRefresh()
 {
     if (!TestDatabase::postgresAvailable())
         QSKIP(qPrintable(TestDatabase::postgresMissingReason()));
-    // A cluster of its own, so stopping it disturbs no other test.
-    QTemporaryDir dir(qEnvironmentVariable("TOLVANE_BUILD_DIR", QDir::tempPath()) +
-                      QStringLiteral("/pgfault-XXXXXX"));
+    // A cluster of its own, so stopping it disturbs no other test. It lives in the system's
+    // temporary folder: the server user must reach it, and its socket path must stay short.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tolvane-pgfault-XXXXXX"));
     const QString script =
         qEnvironmentVariable("TOLVANE_SOURCE_DIR") + QStringLiteral("/scripts/pg-test-cluster.sh");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
