@@ -3,6 +3,7 @@
 
 #include "ConsoleDesk.h"
 #include "DbTestEnv.h"
+#include "ToolbarIcons.h"
 #include "datastore/ConnectionString.h"
 #include "datastore/DatabaseError.h"
 #include "frontdesk/CardWork.h"
@@ -88,6 +89,7 @@ private Q_SLOTS:
     void refreshKeepsThePictureWhenNoDatabaseAnswers();
     void refreshFallsBackToTheServer();
     void toolButtonsShowIcons();
+    void iconsMatchTheirDrawings();
     void screenshotsMode();
 };
 
@@ -539,6 +541,19 @@ void TestConsole::toolButtonsShowIcons()
         }
     }
     QVERIFY(buttons > 0);
+}
+
+void TestConsole::iconsMatchTheirDrawings()
+{
+    // The PNG files in the program are what tools/make-toolbar-icons draws today.
+    for (const QString& name : ToolbarIcons::names()) {
+        const QImage stored(QStringLiteral(":/toolbar/%1.png").arg(name));
+        QVERIFY2(!stored.isNull(), qPrintable(name));
+        QVERIFY2(stored.convertToFormat(QImage::Format_ARGB32) ==
+                     ToolbarIcons::icon(name).convertToFormat(QImage::Format_ARGB32),
+                 qPrintable(name +
+                            QStringLiteral(" differs: run tolvane-make-toolbar-icons src/frontdesk/icons")));
+    }
 }
 
 void TestConsole::screenshotsMode()
