@@ -97,8 +97,8 @@ void TForm_chang_pwd::B_okClick()
     }
 }
 
-void TForm_chang_pwd::closeEvent(QCloseEvent* event)
+void TForm_chang_pwd::done(int result)
 {
-    QDialog::closeEvent(event);
+    QDialog::done(result);
     Q_EMIT exitProgram();
 }

@@ -33,5 +33,6 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    // Every way out (OK, the exit button, Escape) ends here: the program ends too.
+    void done(int result) override;
 };

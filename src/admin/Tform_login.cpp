@@ -61,7 +61,6 @@ Tform_login::Tform_login(QWidget* parent) : QWidget(parent)
     setMinimumWidth(340);
     connect(B_ok, &QPushButton::clicked, this, &Tform_login::B_okClick);
     connect(B_close, &QPushButton::clicked, this, &QWidget::close);
-    connect(T_pwd, &QLineEdit::returnPressed, this, &Tform_login::B_okClick);
     FormCreate();
 }
 

@@ -1,5 +1,6 @@
 #include "app/TDosMove.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
@@ -55,6 +56,11 @@ bool TDosMove::handleKey(QWidget* focused, int key, Qt::KeyboardModifiers modifi
         // Enter becomes Tab inside a grid: the grid moves to its next cell.
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QApplication::sendEvent(grid, &tab);
+        return true;
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(focused); button && enter) {
+        // Enter on a button presses it: the operator has reached OK.
+        button->click();
         return true;
     }
     if ((enter && Options.testFlag(moEnter)) || (key == Qt::Key_Down && Options.testFlag(moUpDn))) {

@@ -195,16 +195,18 @@ void TDataM::SetDisplayLabels()
 
 void TDataM::CountRoomStatus()
 {
+    // The three counts of the status bar: rooms, occupied rooms, active guest cards. Counted by
+    // the engine rather than by reading every row; the numbers are the same.
     RoomCount = UsedRoomCount = ActiveCardCount = 0;
-    openList(Q_select, kAllRooms);
-    RoomCount = Q_select.recordCount();
-    openList(Q_select, QStringLiteral("select * from room where room_status_code=") +
-                           SqlValue::quoted(cfg::codes().room_used));
-    UsedRoomCount = Q_select.recordCount();
-    openList(Q_select,
-             QStringLiteral("select * from issue_card_log where card_type=0 and card_status_code=") +
-                 SqlValue::quoted(cfg::codes().GC_AVAILABLE));
-    ActiveCardCount = Q_select.recordCount();
+    auto count = [this](const QString& sql) {
+        openList(Q_select, sql);
+        return Q_select.isEmpty() ? 0 : Q_select.value(0, 0).toInt();
+    };
+    RoomCount = count(QStringLiteral("select count(*) from room"));
+    UsedRoomCount = count(QStringLiteral("select count(*) from room where room_status_code=") +
+                          SqlValue::quoted(cfg::codes().room_used));
+    ActiveCardCount = count(QStringLiteral("select count(*) from issue_card_log where card_type=0 and card_status_code=") +
+                            SqlValue::quoted(cfg::codes().GC_AVAILABLE));
 }
 
 void TDataM::OpenRoomDisplay(bool oneBuilding, quint8 building)

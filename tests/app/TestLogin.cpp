@@ -288,6 +288,13 @@ void TestLogin::enterMovesBetweenFields()
     // With a shift key held the keys are the field's own.
     QTest::keyClick(login.T_pwd, Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), login.T_pwd);
+    // A login by keyboard alone: Enter after the password reaches OK, Enter on OK presses it.
+    QTest::keyClicks(login.T_pwd, QStringLiteral("admin"));
+    QTest::keyClick(login.T_pwd, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), login.B_ok);
+    QTest::keyClick(login.B_ok, Qt::Key_Return);
+    QVERIFY(!login.isVisible());
+    QCOMPARE(desk.console().StatusBar1->panelText(3), T().state(2) + QStringLiteral("admin"));
 
     // One per form.
     QString refusal;

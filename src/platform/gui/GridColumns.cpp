@@ -29,5 +29,6 @@ void showColumns(QTableView* grid, DataSet* data, const QList<QPair<QString, QSt
 {
     grid->setModel(data);
     apply(grid, data, columns);
+    QObject::disconnect(data, &DataSet::afterOpen, grid, nullptr); // one connection, however often shown
     QObject::connect(data, &DataSet::afterOpen, grid, [grid, data, columns] { apply(grid, data, columns); });
 }
