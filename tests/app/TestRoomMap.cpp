@@ -30,11 +30,11 @@ QString picture(const RoomMapLayout& layout, const std::vector<int>& groupOfRoom
 }
 
 // "1.1x25,1.2x12": 25 rooms on floor 1 of building 1, then 12 on floor 2.
-std::vector<RoomMapLayout::Position> rooms(const QString& spec, std::vector<int>* groupOfRoom)
+std::vector<RoomMapLayout::Position> rooms(const QString& layout, std::vector<int>* groupOfRoom)
 {
     std::vector<RoomMapLayout::Position> list;
     int group = 0;
-    for (const QString& part : spec.split(u',')) {
+    for (const QString& part : layout.split(u',')) {
         const QStringList where = part.section(u'x', 0, 0).split(u'.');
         const int count = part.section(u'x', 1, 1).toInt();
         for (int i = 0; i < count; ++i) {
