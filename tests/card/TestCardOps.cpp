@@ -75,6 +75,8 @@ private Q_SLOTS:
     void signatureWithIdentificationZero();
     void parseCardReport();
     void readWithClosedPort();
+    void unansweredSelectionIsNoCard();
+    void cardLeavingBetweenTheImageReads();
 };
 
 void TestCardOps::threeCardStates()
@@ -362,6 +364,32 @@ void TestCardOps::readWithClosedPort()
     });
     QCOMPARE(d.card.ReadCardOwnPort(), 4);
     QCOMPARE(d.card.WriteCardVerified(1), 4);
+}
+
+void TestCardOps::unansweredSelectionIsNoCard()
+{
+    Desk d;
+    d.placeFactory1k();
+    // Request and anticollision answer, the selection does not: no card was confirmed.
+    int frames = 0;
+    QObject::connect(&d.com, &TForm_Com::replyChanged, &d.com, [&] {
+        if (++frames == 2)
+            d.control("fault drop"); // the reply to the anticollision arms a drop of the select
+    });
+    QCOMPARE(d.card.SelectCard(), 1);
+}
+
+void TestCardOps::cardLeavingBetweenTheImageReads()
+{
+    Desk d;
+    d.placeFactory1k();
+    d.initialise(kSite[0]);
+    d.fillGuest();
+    QCOMPARE(d.card.WriteCardVerified(1), 0);
+    d.com.open();
+    // select (3 frames), authenticate, signature block, first image block: then the card is gone.
+    d.control("fault pull-after 6");
+    QCOMPARE(d.card.ReadCard(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCardOps)

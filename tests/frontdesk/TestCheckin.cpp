@@ -90,6 +90,7 @@ private Q_SLOTS:
     void consoleCancelOfAStaffCard();
     void consoleReadFillsThePanel();
     void secondCardOperationDoesNotStart();
+    void cancelThatDidNotEraseKeepsTheRecord();
 };
 
 void TestCheckin::startTimeRules()
@@ -404,6 +405,21 @@ void TestCheckin::secondCardOperationDoesNotStart()
     QCOMPARE(desk.activeCards(kRoomA), 1);
     QCOMPARE(desk.count(QStringLiteral("issue_card_log where card_status_code<>'GC_AVAILABLE'")), 0);
     QCOMPARE(desk.cardImageHex().left(2), QStringLiteral("00"));
+}
+
+void TestCheckin::cancelThatDidNotEraseKeepsTheRecord()
+{
+    CheckinDesk desk;
+    desk.placeBlankCard(0x11223344);
+    desk.issueFromPanel(kRoomA);
+    // The card is read (7 frames), then leaves the field while it is being erased.
+    desk.control(QStringLiteral("fault pull-after 9"));
+    MessageBox::resetRecord();
+    desk.console.B_cancelClick();
+    QCOMPARE(MessageBox::lastText(), cfg::texts().except(59));
+    QCOMPARE(desk.activeCards(kRoomA), 1); // the card still opens the door: its record stays
+    QCOMPARE(desk.roomCards(kRoomA), 1);
+    QCOMPARE(desk.count(QStringLiteral("log where type=3")), 0);
 }
 
 QTEST_MAIN(TestCheckin)
