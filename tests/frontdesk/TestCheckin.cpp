@@ -9,6 +9,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimeEdit>
@@ -41,8 +42,12 @@ struct CheckinDesk : DeskFixture
     // The operator closes the waiting window that stays after a failed issue.
     void closeWaitingWindow()
     {
-        if (console.waitingWindow() && console.waitingWindow()->isVisible())
-            console.waitingWindow()->close();
+        TForm_isslock* waiting = console.waitingWindow();
+        if (waiting && waiting->isVisible()) {
+            QVERIFY(waiting->Button1->isEnabled()); // clickable while the console is held still
+            QTest::mouseClick(waiting->Button1, Qt::LeftButton);
+            QVERIFY(!waiting->isVisible());
+        }
     }
 
     void fillPanel(const QString& room, int nights = 1)
