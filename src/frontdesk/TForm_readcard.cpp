@@ -325,15 +325,13 @@ void TForm_readcard::afterCardChanged()
     Timer1.start();
 }
 
-void TForm_readcard::B_cancelClick()
+// Polling stops while the card is changed; it resumes after a failure (after a success the
+// screen is cleared and afterCardChanged starts it again).
+void TForm_readcard::runCardChange(const std::function<void()>& change)
 {
-    const CardWork work;
-    if (!work.acquired())
-        return;
-    B_cancel->setEnabled(false);
     try {
         Timer1.stop();
-        CardReading::CancelGuestCard();
+        change();
         afterCardChanged();
     } catch (const Eic& e) {
         MessageBox::warning(this, T().except(e.code()));
@@ -342,6 +340,15 @@ void TForm_readcard::B_cancelClick()
         MessageBox::error(this, errorText(e));
         Timer1.start();
     }
+}
+
+void TForm_readcard::B_cancelClick()
+{
+    const CardWork work;
+    if (!work.acquired())
+        return;
+    B_cancel->setEnabled(false);
+    runCardChange([] { CardReading::CancelGuestCard(); });
     // Offered again only while a card is shown: after a cancellation the screen is empty.
     B_cancel->setEnabled(m_cardShown);
 }
@@ -353,17 +360,7 @@ void TForm_readcard::B_chang_roomClick()
         return;
     const QMutexLocker<QRecursiveMutex> section(&cfg::criticalSection());
     B_chang_room->setEnabled(false);
-    try {
-        Timer1.stop();
-        CardReading::ChangeRoom(T_room_no->text());
-        afterCardChanged();
-    } catch (const Eic& e) {
-        MessageBox::warning(this, T().except(e.code()));
-        Timer1.start();
-    } catch (const std::exception& e) {
-        MessageBox::error(this, errorText(e));
-        Timer1.start();
-    }
+    runCardChange([this] { CardReading::ChangeRoom(T_room_no->text()); });
 }
 
 void TForm_readcard::B_chang_outClick()
@@ -373,18 +370,8 @@ void TForm_readcard::B_chang_outClick()
         return;
     const QMutexLocker<QRecursiveMutex> section(&cfg::criticalSection());
     B_chang_out->setEnabled(false);
-    try {
-        Timer1.stop();
-        // The check-out is the date of T_out_date at the time of T_out_time.
-        CardReading::ChangeStay(QDateTime(T_out_date->date(), T_out_time->time()));
-        afterCardChanged();
-    } catch (const Eic& e) {
-        MessageBox::warning(this, T().except(e.code()));
-        Timer1.start();
-    } catch (const std::exception& e) {
-        MessageBox::error(this, errorText(e));
-        Timer1.start();
-    }
+    // The check-out is the date of T_out_date at the time of T_out_time.
+    runCardChange([this] { CardReading::ChangeStay(QDateTime(T_out_date->date(), T_out_time->time())); });
     B_chang_out->setEnabled(m_cardShown);
 }
 

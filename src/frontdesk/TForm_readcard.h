@@ -4,6 +4,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QDateEdit;
@@ -74,6 +75,7 @@ private:
     void offerAction();
     void showReadFailure(int exceptEntry);
     void afterCardChanged();
+    void runCardChange(const std::function<void()>& change);
 
     Tform_main& m_console;
     bool m_cardShown = false;
